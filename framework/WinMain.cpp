@@ -1,0 +1,13 @@
+// Entry point of a program built on the framework: the static application
+// object is already constructed; InitInstance does the program's work.
+#include "CWinApp.h"
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+{
+    CWinApp* pApp = AfxGetApp();
+    if (!pApp)
+        return 0;
+    pApp->m_hInstance = hInstance;
+    pApp->InitInstance();
+    return 0;
+}

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs inside the X server of xvfb-run: a prefix of its own, then ctest.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+source scripts/wine-prefix.sh
+wine_prefix_start "$PWD/build/x86_64/wineprefix" "$PWD/build/x86_64/tools/winewarm/winewarm.exe"
+trap wine_prefix_end EXIT
+cd build/x86_64
+ctest --output-on-failure --timeout 300
