@@ -10,6 +10,7 @@ public:
     explicit CDialog(UINT nIDTemplate, HWND hParent = nullptr);
     ~CDialog() override;
 
+    // Without a parent, the dialog is owned by the main window's last active popup.
     INT_PTR DoModal();
     // Creates the dialog modeless, owned by hParent (or the constructor's parent).
     BOOL Create(HWND hParent);
@@ -17,6 +18,9 @@ public:
     void EndDialog(INT_PTR nResult);
 
     virtual BOOL OnInitDialog() { return TRUE; }
+    // Centres the window over its owner, or in the work area when the owner
+    // is hidden or minimized.
+    void CenterWindow();
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
 

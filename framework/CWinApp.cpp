@@ -40,9 +40,7 @@ void CWinApp::OnHelp()
 
 int CWinApp::DoMessageBox(const char* pszText, UINT nType)
 {
-    HWND hOwner = nullptr;
-    if (m_pMainWnd && IsWindow(m_pMainWnd->m_hWnd))
-        hOwner = GetLastActivePopup(m_pMainWnd->m_hWnd);
+    HWND hOwner = AfxGetDefaultOwner();
     if ((nType & MB_ICONMASK) == 0)
         nType |= MB_ICONEXCLAMATION;
     char szTitle[256];
@@ -60,6 +58,13 @@ CWinApp* AfxGetApp()
 HINSTANCE AfxGetInstanceHandle()
 {
     return g_pApp ? g_pApp->m_hInstance : GetModuleHandleA(nullptr);
+}
+
+HWND AfxGetDefaultOwner()
+{
+    if (g_pApp && g_pApp->m_pMainWnd && IsWindow(g_pApp->m_pMainWnd->m_hWnd))
+        return GetLastActivePopup(g_pApp->m_pMainWnd->m_hWnd);
+    return nullptr;
 }
 
 int AfxMessageBox(const char* pszText, UINT nType)

@@ -40,4 +40,6 @@ private:
 
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();
+// The last active popup of the main window, or none.
+HWND AfxGetDefaultOwner();
 int AfxMessageBox(const char* pszText, UINT nType = MB_OK);

@@ -9,6 +9,9 @@ wine_prefix_start() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   wineboot -i > /dev/null 2>&1 < /dev/null
   wineserver -p > /dev/null 2>&1 < /dev/null
+  # Wine draws the window frames itself, so screenshots show captions
+  # without a window manager.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /dev/null 2>&1 < /dev/null
   wine "$2" > /dev/null 2>&1 < /dev/null
 }
 

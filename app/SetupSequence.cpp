@@ -1,0 +1,83 @@
+#include "SetupSequence.h"
+
+namespace {
+const char MSG_GENERAL[] = "An error has occurred. The Setup will be cancelled.";
+
+const char* LoadFailureMessage(DWORD dwError)
+{
+    switch (dwError) {
+    case SETUP_E_INFO_MISSING:
+        return "Can't find the install-informations. The Setup will be cancelled.";
+    case SETUP_E_INFO_INVALID:
+        return "There are errors in the install-informations. The Setup will be cancelled.";
+    case SETUP_E_GROUPS:
+        return "Error during initializing. Restart Windows an try the Setup again.";
+    default:
+        return MSG_GENERAL;
+    }
+}
+
+const char* RegistryFailureMessage(DWORD dwError)
+{
+    if (dwError == ERROR_ACCESS_DENIED)
+        return "The access to the Registry has been denieded.\r\nSetup is cancelled.";
+    return "There has occurred an error during accessing the Registry.\r\nSetup is cancelled.";
+}
+
+// The phases after the wizard; FALSE when the run is to be rolled back.
+BOOL InstallPhases(ISetupSteps& steps, ISetupWindows& windows)
+{
+    windows.RepaintBackdrop();
+    windows.CreateProgress();
+    BOOL bCopied = steps.CopyFiles();
+    DWORD dwError = GetLastError();
+    windows.DestroyProgress();
+    if (!bCopied) {
+        if (dwError >= SETUP_E_TARGET_CHECK && dwError <= SETUP_E_TARGET_ACCESS)
+            windows.ShowMessage(MSG_GENERAL, MB_OK | MB_ICONHAND);
+        return FALSE;
+    }
+
+    windows.CreateStatus("Updating system...");
+    if (!steps.UpdateSystem()) {
+        windows.ShowMessage(RegistryFailureMessage(GetLastError()), MB_OK | MB_ICONHAND);
+        return FALSE;
+    }
+    steps.RegisterDlls();
+
+    windows.SetStatusText("Creating Program Folder...");
+    if (!steps.CreateProgramFolder())
+        windows.ShowMessage("The creation of the Program Folder has failed.", MB_OK);
+
+    windows.SetStatusText("Saving install-informations...");
+    steps.SetReadMeText(nullptr);
+    if (!steps.SaveInstallInfo())
+        return FALSE;
+
+    windows.DestroyStatus();
+    steps.RunPostInstall();
+    return TRUE;
+}
+}
+
+void RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK pfnCallback,
+                      CString& strFinalMessage, UINT& nFinalStyle)
+{
+    windows.CreateStatus("Initializing Setup...");
+    windows.SetIcons();
+    if (!steps.LoadInstallInfo(pfnCallback)) {
+        nFinalStyle = MB_ICONHAND;
+        strFinalMessage = LoadFailureMessage(GetLastError());
+        return;
+    }
+    windows.DestroyStatus();
+    windows.ShowBackdrop(steps.GetProductName() + " Setup");
+
+    strFinalMessage = "The Setup was not finished completely.";
+    if (windows.RunWizard() != ID_WIZFINISH)
+        return;
+    if (InstallPhases(steps, windows))
+        strFinalMessage = "The Setup was completed successfully.";
+    else
+        steps.Rollback();
+}

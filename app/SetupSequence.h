@@ -1,0 +1,12 @@
+// The fixed order of the setup phases with every branch and message.
+#pragma once
+
+#include "SetupSteps.h"
+#include "SetupWindows.h"
+
+// The property sheet's result when the user pressed Finish.
+const INT_PTR ID_WIZFINISH = 12325;
+
+// Runs the sequence; leaves the text and style of the final message box.
+void RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK pfnCallback,
+                      CString& strFinalMessage, UINT& nFinalStyle);

@@ -1,0 +1,26 @@
+// A dialog that keeps a second copy of the program from running: at its
+// creation it asks, through the registered message "MessageCode", whether
+// an older copy is there; an older copy answers and comes to the front, and
+// the new dialog refuses to be created.
+#pragma once
+
+#include "framework/CDialog.h"
+
+// The id of the registered message "MessageCode".
+extern UINT g_nMessageCode;
+
+class CSingleInstanceDlg : public CDialog {
+public:
+    explicit CSingleInstanceDlg(UINT nIDTemplate, HWND hParent = nullptr);
+
+    BOOL m_bFirstInstance = FALSE;
+
+protected:
+    LRESULT WindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+    // The creation step for the derived class's WM_CREATE handler: 0 to go
+    // on, -1 when another copy is running.
+    LRESULT CreateSingleInstance(WPARAM wParam, LPARAM lParam);
+
+private:
+    void OnMessageCode(WPARAM wParam, LPARAM lParam);
+};

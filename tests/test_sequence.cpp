@@ -1,0 +1,226 @@
+// The setup sequence: every engine result leads to its call order, its
+// messages and its final box. The engine and the windows are scripted here.
+#include "app/SetupSequence.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Outcome {
+    BOOL bResult;
+    DWORD dwError;
+};
+
+const Outcome OK = {TRUE, 0};
+Outcome Fail(DWORD dwError) { return {FALSE, dwError}; }
+
+int __cdecl NoCallback(int, INT_PTR, INT_PTR) { return 1; }
+
+class CScriptedRun : public ISetupSteps, public ISetupWindows {
+public:
+    Outcome load = OK, copy = OK, update = OK, registerDlls = OK, folder = OK, save = OK;
+    INT_PTR nWizardResult = ID_WIZFINISH;
+    CString strProductName = "Tilewright";
+    SETUPCALLBACK pfnGiven = nullptr;
+    std::vector<std::string> log;
+
+    CString strFinal;
+    UINT nStyle = MB_ICONINFORMATION;
+
+    void Run() { RunSetupSequence(*this, *this, NoCallback, strFinal, nStyle); }
+
+private:
+    BOOL Answer(const char* pszStep, const Outcome& outcome)
+    {
+        log.push_back(pszStep);
+        SetLastError(outcome.dwError);
+        return outcome.bResult;
+    }
+
+    BOOL LoadInstallInfo(SETUPCALLBACK pfn) override
+    {
+        pfnGiven = pfn;
+        return Answer("load", load);
+    }
+    CString GetProductName() override { return strProductName; }
+    BOOL CopyFiles() override { return Answer("copy", copy); }
+    BOOL UpdateSystem() override { return Answer("update", update); }
+    BOOL RegisterDlls() override { return Answer("register", registerDlls); }
+    BOOL CreateProgramFolder() override { return Answer("folder", folder); }
+    void SetReadMeText(const char* pszText) override { log.push_back(pszText ? "readme:text" : "readme:null"); }
+    BOOL SaveInstallInfo() override { return Answer("save", save); }
+    void RunPostInstall() override { log.push_back("post"); }
+    void Rollback() override { log.push_back("rollback"); }
+
+    void CreateStatus(const char* pszText) override { log.push_back(std::string("status:") + pszText); }
+    void SetStatusText(const char* pszText) override { log.push_back(std::string("text:") + pszText); }
+    void DestroyStatus() override { log.push_back("status-gone"); }
+    void SetIcons() override { log.push_back("icons"); }
+    void ShowBackdrop(const CString& strCaption) override
+    {
+        log.push_back(std::string("backdrop:") + static_cast<const char*>(strCaption));
+    }
+    INT_PTR RunWizard() override
+    {
+        log.push_back("wizard");
+        return nWizardResult;
+    }
+    void RepaintBackdrop() override { log.push_back("repaint"); }
+    void CreateProgress() override { log.push_back("progress"); }
+    void DestroyProgress() override
+    {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        log.push_back("progress-gone");
+    }
+    int ShowMessage(const char* pszText, UINT nStyle) override
+    {
+        log.push_back("box:" + std::to_string(nStyle) + ":" + pszText);
+        return IDOK;
+    }
+};
+
+typedef std::vector<std::string> Log;
+
+const Log START = {"status:Initializing Setup...", "icons", "load", "status-gone", "backdrop:Tilewright Setup",
+                   "wizard", "repaint", "progress", "copy", "progress-gone"};
+
+Log Join(Log a, const Log& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const char NOT_FINISHED[] = "The Setup was not finished completely.";
+const char GENERAL[] = "An error has occurred. The Setup will be cancelled.";
+
+TEST(SetupSequence, FullSuccessRunsEveryPhaseInOrder)
+{
+    CScriptedRun run;
+    run.Run();
+    EXPECT_EQ(Join(START, {"status:Updating system...", "update", "register", "text:Creating Program Folder...",
+                           "folder", "text:Saving install-informations...", "readme:null", "save", "status-gone",
+                           "post"}),
+              run.log);
+    EXPECT_STREQ("The Setup was completed successfully.", run.strFinal);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), run.nStyle);
+    EXPECT_EQ(&NoCallback, run.pfnGiven) << "the shell's callback reaches the loader";
+}
+
+TEST(SetupSequence, EachLoadFailureHasItsMessageAndNoBackdrop)
+{
+    struct Case {
+        DWORD dwError;
+        const char* pszMessage;
+    } cases[] = {
+        {SETUP_E_INFO_MISSING, "Can't find the install-informations. The Setup will be cancelled."},
+        {SETUP_E_INFO_INVALID, "There are errors in the install-informations. The Setup will be cancelled."},
+        {SETUP_E_GROUPS, "Error during initializing. Restart Windows an try the Setup again."},
+        {SETUP_E_NO_DRIVE, GENERAL},
+        {ERROR_ACCESS_DENIED, GENERAL},
+    };
+    for (const Case& c : cases) {
+        CScriptedRun run;
+        run.load = Fail(c.dwError);
+        run.Run();
+        EXPECT_EQ(Log({"status:Initializing Setup...", "icons", "load"}), run.log)
+            << "after load error " << std::hex << c.dwError << " nothing else may run, the status box stays";
+        EXPECT_STREQ(c.pszMessage, run.strFinal) << std::hex << c.dwError;
+        EXPECT_EQ(static_cast<UINT>(MB_ICONHAND), run.nStyle);
+    }
+}
+
+TEST(SetupSequence, EmptyProductNameGivesBlankBeforeSetup)
+{
+    CScriptedRun run;
+    run.strProductName = "";
+    run.nWizardResult = IDCANCEL;
+    run.Run();
+    EXPECT_EQ("backdrop: Setup", run.log[4]);
+}
+
+TEST(SetupSequence, WizardNotFinishedRunsNoEnginePhase)
+{
+    for (INT_PTR nResult : {static_cast<INT_PTR>(IDCANCEL), static_cast<INT_PTR>(IDOK), ID_WIZFINISH - 1}) {
+        CScriptedRun run;
+        run.nWizardResult = nResult;
+        run.Run();
+        EXPECT_EQ(Log(START.begin(), START.begin() + 6), run.log) << "wizard result " << nResult;
+        EXPECT_STREQ(NOT_FINISHED, run.strFinal);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), run.nStyle);
+    }
+}
+
+TEST(SetupSequence, CopyFailureShowsTheErrorBoxOnlyForTargetCodes)
+{
+    struct Case {
+        DWORD dwError;
+        bool bBox;
+    } cases[] = {
+        {SETUP_E_TARGET_CHECK, true}, {SETUP_E_ATTRIBUTES, true}, {SETUP_E_TARGET_ACCESS, true},
+        {SETUP_E_COPY, false},        {SETUP_E_GROUPS, false},    {0xE000000A, false},
+        {ERROR_DISK_FULL, false},
+    };
+    for (const Case& c : cases) {
+        CScriptedRun run;
+        run.copy = Fail(c.dwError);
+        run.Run();
+        Log expected = START;
+        if (c.bBox)
+            expected.push_back("box:16:" + std::string(GENERAL));
+        expected.push_back("rollback");
+        EXPECT_EQ(expected, run.log) << "copy error " << std::hex << c.dwError;
+        EXPECT_STREQ(NOT_FINISHED, run.strFinal);
+    }
+}
+
+TEST(SetupSequence, RegistryFailureNamesAccessDenied)
+{
+    struct Case {
+        DWORD dwError;
+        const char* pszMessage;
+    } cases[] = {
+        {ERROR_ACCESS_DENIED, "The access to the Registry has been denieded.\r\nSetup is cancelled."},
+        {ERROR_MORE_DATA, "There has occurred an error during accessing the Registry.\r\nSetup is cancelled."},
+        {ERROR_FILE_NOT_FOUND, "There has occurred an error during accessing the Registry.\r\nSetup is cancelled."},
+    };
+    for (const Case& c : cases) {
+        CScriptedRun run;
+        run.update = Fail(c.dwError);
+        run.Run();
+        EXPECT_EQ(Join(START, {"status:Updating system...", "update", "box:16:" + std::string(c.pszMessage),
+                               "rollback"}),
+                  run.log)
+            << "registry error " << c.dwError << ": the status box stays up during the rollback";
+        EXPECT_STREQ(NOT_FINISHED, run.strFinal);
+    }
+}
+
+TEST(SetupSequence, FailedRegistrationAndFolderDoNotStopTheSetup)
+{
+    CScriptedRun run;
+    run.registerDlls = Fail(ERROR_MOD_NOT_FOUND);
+    run.folder = Fail(ERROR_NOT_ENOUGH_MEMORY);
+    run.Run();
+    EXPECT_EQ(Join(START, {"status:Updating system...", "update", "register", "text:Creating Program Folder...",
+                           "folder", "box:0:The creation of the Program Folder has failed.",
+                           "text:Saving install-informations...", "readme:null", "save", "status-gone", "post"}),
+              run.log);
+    EXPECT_STREQ("The Setup was completed successfully.", run.strFinal);
+}
+
+TEST(SetupSequence, FailedSaveRollsBackWithTheStatusBoxStillUp)
+{
+    CScriptedRun run;
+    run.save = Fail(ERROR_DISK_FULL);
+    run.Run();
+    EXPECT_EQ(Join(START, {"status:Updating system...", "update", "register", "text:Creating Program Folder...",
+                           "folder", "text:Saving install-informations...", "readme:null", "save", "rollback"}),
+              run.log);
+    EXPECT_STREQ(NOT_FINISHED, run.strFinal);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), run.nStyle);
+}
+
+}  // namespace

@@ -1,0 +1,2 @@
+target_link_libraries(${name} PRIVATE guidriverlib)
+add_dependencies(${name} Setup)

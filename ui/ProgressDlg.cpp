@@ -1,0 +1,44 @@
+#include "ProgressDlg.h"
+
+#include "ui/resource.h"
+
+#include <commctrl.h>
+
+CProgressDlg::CProgressDlg() : CModelessDlg(IDD_PROGRESS) {}
+
+BOOL CProgressDlg::OnInitDialog()
+{
+    m_bCancel = FALSE;
+    m_ctlProgress = GetDlgItem(m_hWnd, IDC_PROGRESS);
+    SendMessageA(m_ctlProgress, PBM_SETRANGE, 0, MAKELPARAM(m_nLower, m_nUpper));
+    SendMessageA(m_ctlProgress, PBM_SETSTEP, static_cast<WPARAM>(m_nStep), 0);
+    SendMessageA(m_ctlProgress, PBM_SETPOS, static_cast<WPARAM>(m_nLower), 0);
+    CenterWindow();
+    return TRUE;
+}
+
+int CProgressDlg::SetPos(int nPos)
+{
+    PumpMessages();
+    LRESULT lPrev = SendMessageA(m_ctlProgress, PBM_SETPOS, static_cast<WPARAM>(nPos), 0);
+    return LOWORD(lPrev);
+}
+
+BOOL CProgressDlg::TestCancel()
+{
+    PumpMessages();
+    BOOL bCancel = m_bCancel;
+    m_bCancel = FALSE;
+    return bCancel;
+}
+
+void CProgressDlg::PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (m_hWnd && IsDialogMessageA(m_hWnd, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
