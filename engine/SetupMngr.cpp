@@ -18,13 +18,6 @@ CSetupMngr::~CSetupMngr()
     delete m_pPrevInstall;
 }
 
-BOOL CSetupMngr::LoadInstallInfo(SETUPCALLBACK pfnCallback)
-{
-    Reset();
-    m_pfnCallback = pfnCallback;
-    return NotBuilt();
-}
-
 BOOL CSetupMngr::CopyFiles()
 {
     return NotBuilt();

@@ -35,4 +35,7 @@ public:
     ATOM m_atomApp = 0;
     ATOM m_atomSystem = 0;
     CSetupMngr* m_pPrevInstall = nullptr;
+
+private:
+    BOOL ReadSetupData();
 };

@@ -1,8 +1,13 @@
 #include "FileUtil.h"
 
+#include <cctype>
+#include <climits>
 #include <cstring>
 
 namespace {
+const char TEMP_NAME_PREFIX[] = "Fil";
+const DWORD PATH_MAX_CHARS = 260;
+
 // Index of the last backslash from the second-to-last character back to
 // index 2, or -1: a trailing backslash and the drive part are never taken.
 int LastSeparator(const char* pszPath)
@@ -13,6 +18,135 @@ int LastSeparator(const char* pszPath)
             return i;
     return -1;
 }
+
+// ASCII classification, independent of any locale and safe for bytes
+// above 127 (which are neither letters nor digits here).
+bool IsAsciiLetter(char ch)
+{
+    return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
+}
+
+bool IsAsciiLetterOrDigit(char ch)
+{
+    return IsAsciiLetter(ch) || (ch >= '0' && ch <= '9');
+}
+
+CString DriveRoot(BYTE nDrive)
+{
+    char szRoot[] = "A:\\";
+    szRoot[0] = static_cast<char>(nDrive + 64);
+    return CString(szRoot);
+}
+
+bool IsListedType(UINT nType, const DWORD* pTypes)
+{
+    for (DWORD i = 0; i < pTypes[0]; ++i)
+        if (pTypes[i + 1] == nType)
+            return true;
+    return false;
+}
+
+// One character from index 2 on of a destination path: see
+// IsValidDestinationPath.
+bool IsValidPathChar(const char* pszPath, int i, int nLength)
+{
+    char ch = pszPath[i];
+    if (IsAsciiLetterOrDigit(ch) || ch == '_')
+        return true;
+    if (ch == '\\')
+        return i + 1 < nLength && IsAsciiLetterOrDigit(pszPath[i + 1]);
+    if (ch == ' ')
+        return IsAsciiLetterOrDigit(pszPath[i - 1]);
+    return false;
+}
+}
+
+BOOL GetDriveFreeSpace(BYTE nDrive, DWORD& dwFreeBytes)
+{
+    DWORD dwSectorsPerCluster = 0;
+    DWORD dwBytesPerSector = 0;
+    DWORD dwFreeClusters = 0;
+    DWORD dwTotalClusters = 0;
+    if (!GetDiskFreeSpaceA(DriveRoot(nDrive), &dwSectorsPerCluster, &dwBytesPerSector,
+                           &dwFreeClusters, &dwTotalClusters))
+        return FALSE;
+    // The callers hold byte counts in 32 bits: anything from 4 GB up reads
+    // as the largest count rather than as a wrapped, far too small one.
+    const ULONGLONG ullMax = 0xFFFFFFFFu;
+    ULONGLONG ullBytes = static_cast<ULONGLONG>(dwFreeClusters) * dwBytesPerSector;
+    if (ullBytes <= ullMax)
+        ullBytes *= dwSectorsPerCluster;
+    dwFreeBytes = static_cast<DWORD>(ullBytes > ullMax ? ullMax : ullBytes);
+    return TRUE;
+}
+
+BOOL GetDrivesOfTypes(const DWORD* pTypes, BOOL bIncludeFloppies, CByteArray& drives)
+{
+    drives.RemoveAll();
+    for (BYTE nDrive = bIncludeFloppies ? 1 : 3; nDrive <= 26; ++nDrive)
+        if (IsListedType(GetDriveTypeA(DriveRoot(nDrive)), pTypes))
+            drives.Add(nDrive);
+    return !drives.IsEmpty();
+}
+
+BYTE DriveLetterToNumber(char chLetter)
+{
+    return static_cast<BYTE>(toupper(static_cast<unsigned char>(chLetter)) - 64);
+}
+
+DWORD CheckFileExists(const char* pszPath)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE hFind = FindFirstFileA(pszPath, &data);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    FindClose(hFind);
+    return ERROR_SUCCESS;
+}
+
+DWORD CheckDirectoryExists(const char* pszPath)
+{
+    DWORD dwResult = CheckFileExists(CString(pszPath) + "\\*.*");
+    if (dwResult == ERROR_FILE_NOT_FOUND) {
+        dwResult = ERROR_PATH_NOT_FOUND;
+        SetLastError(dwResult);
+    }
+    return dwResult;
+}
+
+BOOL CreateDirectoryPath(const char* pszPath)
+{
+    if (CreateDirectoryA(pszPath, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return TRUE;
+    if (GetLastError() != ERROR_PATH_NOT_FOUND)
+        return FALSE;
+
+    CString strPath(pszPath);
+    for (int n = 1;; ++n) {
+        CString strPrefix = GetPathPrefix(pszPath, n);
+        DWORD dwResult = CheckDirectoryExists(strPrefix);
+        if (dwResult == ERROR_PATH_NOT_FOUND) {
+            if (!CreateDirectoryA(strPrefix, nullptr))
+                return FALSE;
+        } else if (dwResult != ERROR_SUCCESS) {
+            return FALSE;
+        }
+        if (strPrefix == strPath)
+            return TRUE;
+    }
+}
+
+CString GetPathPrefix(const char* pszPath, int nSeparator)
+{
+    int nCounted = 0;
+    for (int i = 0; pszPath[i]; ++i) {
+        if (pszPath[i] != '\\')
+            continue;
+        if (nCounted == nSeparator)
+            return CString(pszPath, i);
+        ++nCounted;
+    }
+    return CString(pszPath);
 }
 
 CString GetFileNameFromPath(const char* pszPath)
@@ -34,4 +168,89 @@ CString GetDirectoryFromPath(const char* pszPath)
 {
     int i = LastSeparator(pszPath);
     return i < 0 ? CString() : CString(pszPath, i);
+}
+
+BOOL IsValidDestinationPath(const char* pszPath)
+{
+    size_t nLength = strlen(pszPath);
+    if (nLength < 2 || nLength > PATH_MAX_CHARS)
+        return FALSE;
+    if (strpbrk(pszPath, "#%;/"))
+        return FALSE;
+    if (!IsAsciiLetter(pszPath[0]) || pszPath[1] != ':')
+        return FALSE;
+    if (nLength == 2)
+        return TRUE;
+    if (pszPath[2] != '\\')
+        return FALSE;
+    for (int i = 2; i < static_cast<int>(nLength); ++i)
+        if (!IsValidPathChar(pszPath, i, static_cast<int>(nLength)))
+            return FALSE;
+    return TRUE;
+}
+
+CString MakeTempFileName(const char* pszDir, const char* pszExt)
+{
+    CString strDir(pszDir);
+    if (strDir.IsEmpty()) {
+        char szTemp[PATH_MAX_CHARS];
+        DWORD dwLength = GetTempPathA(PATH_MAX_CHARS, szTemp);
+        if (dwLength == 0 || dwLength >= PATH_MAX_CHARS)
+            return CString();
+        if (szTemp[dwLength - 1] == '\\')
+            szTemp[dwLength - 1] = '\0';
+        strDir = szTemp;
+    }
+
+    if (!pszExt || !*pszExt) {
+        char szName[PATH_MAX_CHARS];
+        if (!GetTempFileNameA(strDir, TEMP_NAME_PREFIX, 0, szName))
+            return CString();
+        return CString(szName);
+    }
+
+    for (unsigned long n = 0; n <= LONG_MAX; ++n) {
+        CString strCandidate;
+        strCandidate.Format("%s\\%s%lu.%s", static_cast<const char*>(strDir), TEMP_NAME_PREFIX,
+                            n, pszExt);
+        DWORD dwResult = CheckFileExists(strCandidate);
+        if (dwResult == ERROR_FILE_NOT_FOUND)
+            return strCandidate;
+        if (dwResult != ERROR_SUCCESS)
+            break;
+    }
+    return CString();
+}
+
+BOOL GetRangeOverlap(DWORD& dwStart, DWORD& dwLength, DWORD a, DWORD b, DWORD n)
+{
+    // Range ends are taken in 64 bits so that a range reaching past 4 GB
+    // does not wrap round and seem to end before it starts.
+    ULONGLONG ullEndA = static_cast<ULONGLONG>(a) + n;
+    ULONGLONG ullEndB = static_cast<ULONGLONG>(b) + n;
+    if (a < b) {
+        if (ullEndA <= b)
+            return FALSE;
+        dwStart = b;
+        dwLength = static_cast<DWORD>(ullEndA - b);
+    } else {
+        if (ullEndB <= a)
+            return FALSE;
+        dwStart = a;
+        dwLength = static_cast<DWORD>(ullEndB - a);
+    }
+    return TRUE;
+}
+
+CString TrimBlanks(const char* pszText)
+{
+    int nFirst = 0;
+    while (pszText[nFirst] == ' ')
+        ++nFirst;
+    if (!pszText[nFirst])
+        return CString();
+    int nLast = static_cast<int>(strlen(pszText)) - 1;
+    while (pszText[nLast] == ' ')
+        --nLast;
+    return CString(pszText + nFirst, nLast - nFirst + 1);
 }

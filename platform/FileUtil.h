@@ -8,20 +8,32 @@
 #include "framework/CString.h"
 
 // Drive numbers: 1 = A: ... 26 = Z:.
+// Free bytes of the drive; 4 GB and more read as 0xFFFFFFFF. The out value
+// is left alone when the drive cannot be asked.
 BOOL GetDriveFreeSpace(BYTE nDrive, DWORD& dwFreeBytes);
-// pTypes: a count followed by that many drive-type codes.
+// pTypes: a count followed by that many drive-type codes. Drives are listed
+// in ascending order, from A: with bIncludeFloppies, else from C:.
 BOOL GetDrivesOfTypes(const DWORD* pTypes, BOOL bIncludeFloppies, CByteArray& drives);
 BYTE DriveLetterToNumber(char chLetter);
 
 DWORD CheckFileExists(const char* pszPath);        // code; wildcards allowed
 DWORD CheckDirectoryExists(const char* pszPath);   // code; not found is 3
+// Creates the directory and every missing parent; TRUE when it exists after.
 BOOL CreateDirectoryPath(const char* pszPath);
 
+// The path before separator number nSeparator (counted from 0), or the
+// whole path when it has no more separators than that.
 CString GetPathPrefix(const char* pszPath, int nSeparator);
 CString GetFileNameFromPath(const char* pszPath);
 CString GetFileTitleFromPath(const char* pszPath);
 CString GetDirectoryFromPath(const char* pszPath);
 BOOL IsValidDestinationPath(const char* pszPath);
+// An unused "Fil" name in pszDir (empty: the temporary directory). Without
+// an extension the system picks the number and creates the empty file; with
+// one, the first free "Fil<n>.<ext>" is returned and nothing is created.
+// Empty on failure.
 CString MakeTempFileName(const char* pszDir, const char* pszExt);
+// Intersection of [a, a+n) and [b, b+n); outputs untouched when disjoint.
 BOOL GetRangeOverlap(DWORD& dwStart, DWORD& dwLength, DWORD a, DWORD b, DWORD n);
+// Only the space character counts as blank.
 CString TrimBlanks(const char* pszText);

@@ -4,7 +4,7 @@
 wine_prefix_start() {
   export WINEPREFIX="$1"
   export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"
   wineboot -i > /dev/null 2>&1 < /dev/null

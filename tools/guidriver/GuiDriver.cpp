@@ -245,6 +245,12 @@ BOOL PressButton(HWND hDlg, int nId)
     return PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(nId, BN_CLICKED), reinterpret_cast<LPARAM>(hButton));
 }
 
+BOOL ClickButton(HWND hDlg, int nId)
+{
+    HWND hButton = GetDlgItem(hDlg, nId);
+    return hButton && PostMessageA(hButton, BM_CLICK, 0, 0);
+}
+
 std::vector<HWND> ListTopWindows(DWORD dwProcessId)
 {
     std::vector<HWND> windows;

@@ -29,6 +29,8 @@ CString GetMessageBoxText(HWND hBox);
 // MB_ICONEXCLAMATION, MB_ICONASTERISK, or 0.
 UINT GetMessageBoxIcon(HWND hBox);
 BOOL PressButton(HWND hDlg, int nId);
+// Clicks a control as the mouse would, so a check box also changes state.
+BOOL ClickButton(HWND hDlg, int nId);
 
 // The visible top-level windows of a process, in z-order.
 std::vector<HWND> ListTopWindows(DWORD dwProcessId);

@@ -1,0 +1,206 @@
+#include "Registry.h"
+
+#include <cstring>
+
+namespace {
+const size_t REG_MAX_KEY_PATH = 259;
+const size_t REG_MAX_VALUE_NAME = 255;
+const size_t REG_MAX_TEXT_WRITTEN = 259;
+const DWORD REG_MAX_TEXT_READ = 516;
+// Key names are at most 255 characters; the zero needs one more.
+const DWORD REG_ENUM_NAME_SIZE = 256;
+
+LONG Finish(LONG lResult)
+{
+    if (lResult != ERROR_SUCCESS)
+        SetLastError(static_cast<DWORD>(lResult));
+    return lResult;
+}
+
+bool Fits(const char* psz, size_t nMax)
+{
+    return !psz || strlen(psz) <= nMax;
+}
+
+bool NamesFit(const char* pszKey, const char* pszName)
+{
+    return Fits(pszKey, REG_MAX_KEY_PATH) && Fits(pszName, REG_MAX_VALUE_NAME);
+}
+
+// An opened key, closed on every path.
+class CRegKeyHandle {
+public:
+    CRegKeyHandle() = default;
+    CRegKeyHandle(const CRegKeyHandle&) = delete;
+    CRegKeyHandle& operator=(const CRegKeyHandle&) = delete;
+    ~CRegKeyHandle()
+    {
+        if (m_hKey)
+            RegCloseKey(m_hKey);
+    }
+
+    // Closes the key; the result of the work done with it wins over the
+    // close's own.
+    LONG Close(LONG lResult)
+    {
+        LONG lClose = RegCloseKey(m_hKey);
+        m_hKey = nullptr;
+        return lResult != ERROR_SUCCESS ? lResult : lClose;
+    }
+
+    HKEY m_hKey = nullptr;
+};
+
+LONG CreateKey(HKEY hRoot, const char* pszKey, CRegKeyHandle& key)
+{
+    char szClass[] = "";
+    return RegCreateKeyExA(hRoot, pszKey, 0, szClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                           nullptr, &key.m_hKey, nullptr);
+}
+
+LONG OpenOrCreateKey(HKEY hRoot, const char* pszKey, CRegKeyHandle& key)
+{
+    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_READ | KEY_WRITE, &key.m_hKey);
+    if (lResult == ERROR_FILE_NOT_FOUND)
+        lResult = CreateKey(hRoot, pszKey, key);
+    return lResult;
+}
+
+LONG SetValue(HKEY hRoot, const char* pszKey, const char* pszName, DWORD dwType,
+              const BYTE* pData, DWORD cbData)
+{
+    CRegKeyHandle key;
+    LONG lResult = OpenOrCreateKey(hRoot, pszKey, key);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    return key.Close(RegSetValueExA(key.m_hKey, pszName, 0, dwType, pData, cbData));
+}
+
+LONG QueryValue(HKEY hRoot, const char* pszKey, const char* pszName, DWORD& dwType,
+                BYTE* pData, DWORD& cbData)
+{
+    CRegKeyHandle key;
+    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_QUERY_VALUE, &key.m_hKey);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    return key.Close(RegQueryValueExA(key.m_hKey, pszName, nullptr, &dwType, pData, &cbData));
+}
+
+// Deletes every subkey of hKey. Entry 0 is asked for each time, because the
+// one just deleted is gone. 0 when the enumeration ran out.
+LONG DeleteSubKeys(HKEY hKey)
+{
+    char szChild[REG_ENUM_NAME_SIZE];
+    for (;;) {
+        LONG lResult = RegEnumKeyA(hKey, 0, szChild, REG_ENUM_NAME_SIZE);
+        if (lResult == ERROR_NO_MORE_ITEMS || lResult == ERROR_BADKEY)
+            return ERROR_SUCCESS;
+        if (lResult != ERROR_SUCCESS)
+            return lResult;
+        lResult = DeleteRegKeyTree(hKey, szChild);
+        if (lResult != ERROR_SUCCESS)
+            return lResult;
+    }
+}
+}
+
+LONG CreateRegKey(HKEY hRoot, const char* pszKey)
+{
+    if (!Fits(pszKey, REG_MAX_KEY_PATH))
+        return Finish(ERROR_INVALID_PARAMETER);
+    CRegKeyHandle key;
+    LONG lResult = CreateKey(hRoot, pszKey, key);
+    if (lResult != ERROR_SUCCESS)
+        return Finish(lResult);
+    return Finish(key.Close(ERROR_SUCCESS));
+}
+
+LONG RegKeyExists(HKEY hRoot, const char* pszKey)
+{
+    if (!Fits(pszKey, REG_MAX_KEY_PATH))
+        return Finish(ERROR_INVALID_PARAMETER);
+    CRegKeyHandle key;
+    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_READ, &key.m_hKey);
+    if (lResult != ERROR_SUCCESS)
+        return Finish(lResult);
+    return Finish(key.Close(ERROR_SUCCESS));
+}
+
+LONG DeleteRegKeyTree(HKEY hParent, const char* pszSubKey)
+{
+    if (!pszSubKey || !*pszSubKey || !Fits(pszSubKey, REG_MAX_KEY_PATH))
+        return Finish(ERROR_INVALID_PARAMETER);
+    CRegKeyHandle key;
+    LONG lResult = RegOpenKeyA(hParent, pszSubKey, &key.m_hKey);
+    if (lResult != ERROR_SUCCESS)
+        return Finish(lResult);
+    lResult = key.Close(DeleteSubKeys(key.m_hKey));
+    if (lResult != ERROR_SUCCESS)
+        return Finish(lResult);
+    return Finish(RegDeleteKeyA(hParent, pszSubKey));
+}
+
+LONG SetRegString(HKEY hRoot, const char* pszKey, const char* pszName, const char* pszText)
+{
+    if (!pszText || !NamesFit(pszKey, pszName) || !Fits(pszText, REG_MAX_TEXT_WRITTEN))
+        return Finish(ERROR_INVALID_PARAMETER);
+    DWORD cbText = static_cast<DWORD>(strlen(pszText)) + 1;
+    return Finish(SetValue(hRoot, pszKey, pszName, REG_SZ, reinterpret_cast<const BYTE*>(pszText),
+                           cbText));
+}
+
+LONG GetRegString(HKEY hRoot, const char* pszKey, const char* pszName, CString& strText)
+{
+    if (!NamesFit(pszKey, pszName))
+        return Finish(ERROR_INVALID_PARAMETER);
+    // One byte beyond what the registry may fill, for a zero of our own:
+    // a string stored without one ends where its data ends.
+    char szText[REG_MAX_TEXT_READ + 1];
+    DWORD cbText = REG_MAX_TEXT_READ;
+    DWORD dwType = REG_NONE;
+    LONG lResult = QueryValue(hRoot, pszKey, pszName, dwType, reinterpret_cast<BYTE*>(szText),
+                              cbText);
+    if (lResult == ERROR_SUCCESS && dwType != REG_SZ && dwType != REG_EXPAND_SZ)
+        lResult = ERROR_INVALID_DATATYPE;
+    if (lResult != ERROR_SUCCESS)
+        return Finish(lResult);
+    szText[cbText < REG_MAX_TEXT_READ ? cbText : REG_MAX_TEXT_READ] = '\0';
+    strText = szText;
+    return ERROR_SUCCESS;
+}
+
+LONG SetRegDword(HKEY hRoot, const char* pszKey, const char* pszName, DWORD dwValue)
+{
+    if (!NamesFit(pszKey, pszName))
+        return Finish(ERROR_INVALID_PARAMETER);
+    return Finish(SetValue(hRoot, pszKey, pszName, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue),
+                           sizeof(dwValue)));
+}
+
+LONG GetRegDword(HKEY hRoot, const char* pszKey, const char* pszName, DWORD& dwValue)
+{
+    if (!NamesFit(pszKey, pszName))
+        return Finish(ERROR_INVALID_PARAMETER);
+    DWORD dwData = 0;
+    DWORD cbData = sizeof(dwData);
+    DWORD dwType = REG_NONE;
+    LONG lResult = QueryValue(hRoot, pszKey, pszName, dwType, reinterpret_cast<BYTE*>(&dwData),
+                              cbData);
+    if (lResult == ERROR_SUCCESS && (dwType != REG_DWORD || cbData != sizeof(dwData)))
+        lResult = ERROR_INVALID_DATATYPE;
+    if (lResult != ERROR_SUCCESS)
+        return Finish(lResult);
+    dwValue = dwData;
+    return ERROR_SUCCESS;
+}
+
+LONG DeleteRegValue(HKEY hRoot, const char* pszKey, const char* pszName)
+{
+    if (!NamesFit(pszKey, pszName))
+        return Finish(ERROR_INVALID_PARAMETER);
+    CRegKeyHandle key;
+    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_SET_VALUE, &key.m_hKey);
+    if (lResult != ERROR_SUCCESS)
+        return Finish(lResult);
+    return Finish(key.Close(RegDeleteValueA(key.m_hKey, pszName)));
+}

@@ -1,0 +1,47 @@
+// A self-registering library. DllRegisterServer notes that it ran as the
+// value HKLM\Software\SetupTests\Registered "<own file name>" = own full
+// path, then answers PAYLOAD_REGISTER_RESULT (a failure of the note itself
+// is answered as that failure).
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+HINSTANCE g_hInstance = nullptr;
+const char REGISTERED_KEY[] = "Software\\SetupTests\\Registered";
+
+HRESULT NoteRegistration()
+{
+    char szPath[MAX_PATH];
+    DWORD dwLength = GetModuleFileNameA(g_hInstance, szPath, MAX_PATH);
+    if (dwLength == 0 || dwLength >= MAX_PATH)
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    const char* pszName = strrchr(szPath, '\\');
+    pszName = pszName ? pszName + 1 : szPath;
+
+    HKEY hKey = nullptr;
+    LONG lResult = RegCreateKeyExA(HKEY_LOCAL_MACHINE, REGISTERED_KEY, 0, nullptr, 0,
+                                   KEY_SET_VALUE, nullptr, &hKey, nullptr);
+    if (lResult != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(lResult);
+    lResult = RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(szPath),
+                             dwLength + 1);
+    LONG lClose = RegCloseKey(hKey);
+    if (lResult == ERROR_SUCCESS)
+        lResult = lClose;
+    return lResult == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(lResult);
+}
+}
+
+BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
+{
+    if (dwReason == DLL_PROCESS_ATTACH)
+        g_hInstance = hInstance;
+    return TRUE;
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
+{
+    HRESULT hr = NoteRegistration();
+    return FAILED(hr) ? hr : PAYLOAD_REGISTER_RESULT;
+}
