@@ -9,11 +9,14 @@
 
 #include "model/InstallMngr.h"
 
+class CException;
+
 class CSetupMngr : public CInstallMngr {
 public:
     CSetupMngr() = default;
     ~CSetupMngr() override;
 
+    // The phases, in the order the setup sequence calls them.
     BOOL LoadInstallInfo(SETUPCALLBACK pfnCallback);
     BOOL CopyFiles();
     BOOL UpdateSystem();
@@ -26,6 +29,21 @@ public:
     BOOL CheckExistingInstallation(const CString& strDir);
     BOOL FreeSpaceCur(DWORD& dwFreeBytes);
     BOOL EnoughSpace();
+
+    // The copy phase's steps and its path cursor.
+    BOOL InstallUninstaller();
+    BOOL CopyTree();
+    BOOL InstallFile(CInstalledFile* pFile);
+    BOOL CheckReadOnly(CInstalledFile* pFile, int& nAnswer);
+    BOOL CopyFileData(CInstalledFile* pFile);
+    BOOL SkipFileData(CInstalledFile* pFile);
+    BOOL OpenDataVolume();
+    void ReportFileError(const CException* pException, const CString& strPath);
+    void EnterDirectory(CDirNode* pNode);
+    void ChangeDirectory(int nIndex);
+    CDirNode* GetChildNode(int nIndex);
+
+    BOOL RegisterServer(const CString& strPath);
 
     RollbackInfo m_rollback;
     BOOL m_bExtKeyWritten = FALSE;

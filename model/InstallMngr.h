@@ -7,6 +7,7 @@
 
 #include "framework/CArray.h"
 #include "framework/CFile.h"
+#include "platform/ProgressFile.h"
 
 // First dword of every setup data archive.
 const DWORD SETUP_MAGIC = 0x03047523;
@@ -62,7 +63,7 @@ public:
     CString m_strDocExt;
     DWORD m_dwBytesDone = 0;
     DWORD m_dwBytesTotal = 0;
-    CFile m_dataFile;
+    CProgressFile m_dataFile;
     WORD m_wDisk = 0;
     DWORD m_dwDataLeft = 0;
     AFTERINSTALLPROC m_pfnAfterInstall = nullptr;

@@ -1,0 +1,13 @@
+// Undoing a failed run, and recognising an earlier installation.
+#include "SetupMngr.h"
+
+#include "NotBuilt.h"
+
+void CSetupMngr::Rollback()
+{
+}
+
+BOOL CSetupMngr::CheckExistingInstallation(const CString&)
+{
+    return NotBuilt();
+}
