@@ -11,3 +11,9 @@ BOOL CSetupMngr::CheckExistingInstallation(const CString&)
 {
     return NotBuilt();
 }
+
+void CSetupMngr::ClearPrevInstall()
+{
+    delete m_pPrevInstall;
+    m_pPrevInstall = nullptr;
+}

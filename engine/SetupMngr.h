@@ -27,6 +27,9 @@ public:
 
     // Asked by the destination page.
     BOOL CheckExistingInstallation(const CString& strDir);
+    // Drops the earlier installation found in a destination that is no
+    // longer the chosen one.
+    void ClearPrevInstall();
     BOOL FreeSpaceCur(DWORD& dwFreeBytes);
     BOOL EnoughSpace();
 
