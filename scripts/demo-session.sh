@@ -1,42 +1,82 @@
 #!/usr/bin/env bash
-# One demo run of Setup.exe; "interactive" waits for the user, "driven"
-# answers the final message box itself after a screenshot.
+# One demo run of Setup.exe from the Tilewright medium. "interactive" leaves
+# the windows to the user; "driven" walks the wizard like a user, saves a
+# screenshot of every step, and prints what was installed and the final
+# message. Exit code non-zero when the installation did not succeed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 mode="$1"
 build="$PWD/build/x86_64"
 out="$build/demo"
+rm -rf "$out"
 mkdir -p "$out"
 source scripts/wine-prefix.sh
+source scripts/make-medium.sh
 wine_prefix_start "$build/demo-prefix" "$build/tools/winewarm/winewarm.exe"
 trap wine_prefix_end EXIT
-
-medium="$out/medium"
-mkdir -p "$medium"
-cp "$build/app/Setup.exe" "$medium/Setup.exe"
+make_media "$build" || exit 1
+setup="$build/medium/single/Setup.exe"
 
 if [ "$mode" = interactive ]; then
-  wine "$medium/Setup.exe" > "$out/setup.log" 2>&1
+  wine "$setup" > "$out/setup.log" 2>&1
   echo "Setup ended with exit code $?"
   exit 0
 fi
 
-wine "$medium/Setup.exe" > "$out/setup.log" 2>&1 &
+driver() { timeout 90 wine "$build/tools/guidriver/guidriver.exe" "$@" 2> /dev/null; }
+shot() { import -window root "$out/$1.png"; echo "screenshot: $out/$1.png"; }
+
+wine "$setup" > "$out/setup.log" 2>&1 &
 setup_pid=$!
-driver="$build/tools/guidriver/guidriver.exe"
-if ! timeout 120 wine "$driver" msgbox 60 > "$out/message.txt" 2> /dev/null; then
-  echo "no message box appeared within 60 s"
+
+step=0
+if driver window "Welcome to Tilewright" 60 > /dev/null; then
+  sleep 1; shot "$((++step))-readme"
+  driver sheet "Welcome to Tilewright" next > /dev/null
+  driver window "Choose Destination Location" 30 > /dev/null && { sleep 1; shot "$((++step))-destination"; }
+  driver sheet "Choose Destination Location" next > /dev/null
+  # The destination does not exist yet: the page asks whether to create it.
+  if question=$(driver msgbox 5); then
+    echo "Setup asks: $(tr -d '\r' <<<"$question")"
+    shot "$((++step))-create-question"
+    driver press 6 10 > /dev/null
+  fi
+  driver window "Select Program Folder" 30 > /dev/null && { sleep 1; shot "$((++step))-folder"; }
+  driver sheet "Select Program Folder" finish > /dev/null
+fi
+
+if ! message=$(driver msgbox 300); then
+  echo "no final message box appeared"
   kill "$setup_pid" 2> /dev/null
   exit 1
 fi
-import -window root "$out/final.png"
-echo "Setup says: $(tr -d '\r' < "$out/message.txt")"
-echo "screenshot: $out/final.png"
-timeout 60 wine "$driver" press 1 10 > /dev/null 2>&1
+message=$(tr -d '\r' <<<"$message")
+shot "$((++step))-final"
+driver press 1 10 > /dev/null
 if ! timeout 60 tail --pid="$setup_pid" -f /dev/null; then
   echo "Setup did not end after its final message box was closed"
   kill "$setup_pid" 2> /dev/null
   exit 1
 fi
 wait "$setup_pid"
-echo "Setup ended with exit code $?"
+code=$?
+
+dest="$WINEPREFIX/drive_c/Tilewright"
+echo
+echo "Installed files in C:\\Tilewright:"
+if [ -d "$dest" ]; then (cd "$dest" && find . -type f | sort | sed 's/^\.\//  /'); else echo "  (none)"; fi
+echo "Shared library: $(ls "$WINEPREFIX/drive_c/windows/system32/TileShr.dll" 2> /dev/null || echo none)"
+echo "Registry entries:"
+for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Mapsmith.exe' \
+           'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tilewright' \
+           'HKCR\Mapsmith.Document\shell\open\command' 'HKCR\.tlr'; do
+  wine reg query "$key" 2> /dev/null | tr -d '\r' | grep -v '^$' | sed 's/^/  /' || echo "  $key: (none)"
+done
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs' 2> /dev/null | tr -d '\r' | grep -i tileshr | sed 's/^/  /'
+group="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tilewright"
+echo "Program group Tilewright:"
+if [ -d "$group" ]; then ls "$group" | sed 's/^/  /'; else echo "  (none)"; fi
+echo
+echo "Setup says: $message"
+echo "Setup ended with exit code $code"
+[ "$message" = "The Setup was completed successfully." ]

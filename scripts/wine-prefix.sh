@@ -8,10 +8,11 @@ wine_prefix_start() {
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"
   wineboot -i > /dev/null 2>&1 < /dev/null
-  wineserver -p > /dev/null 2>&1 < /dev/null
+  # Keeps the server up between programs; it may be running already.
+  wineserver -p > /dev/null 2>&1 < /dev/null || true
   # Wine draws the window frames itself, so screenshots show captions
   # without a window manager.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /dev/null 2>&1 < /dev/null
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /dev/null 2>&1 < /dev/null || true
   wine "$2" > /dev/null 2>&1 < /dev/null
 }
 

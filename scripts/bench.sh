@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and runs them under Xvfb in a Wine prefix of their
+# own, then prints the figures. Never part of the tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="$PWD/build/bench"
+prefix="$PWD/build/bench-prefix"
+log="$PWD/build/bench.log"
+mkdir -p build
+
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake > "$log" 2>&1 || { cat "$log"; exit 1; }
+cmake --build "$build" -j2 --target winewarm bench_archive_rw bench_mkmedium_copy >> "$log" 2>&1 || { cat "$log"; exit 1; }
+
+# Each program's output goes to a file: Wine's helper processes would hold
+# a pipe open.
+xvfb-run -a bash -c '
+  set -u
+  source scripts/wine-prefix.sh
+  wine_prefix_start "$1" "$2/tools/winewarm/winewarm.exe"
+  trap wine_prefix_end EXIT
+  status=0
+  wine "$2/bench/archive_rw/bench_archive_rw.exe" > "$2/bench-archive_rw.txt" 2>&1 < /dev/null || status=1
+  wine "$2/bench/mkmedium_copy/bench_mkmedium_copy.exe" > "$2/bench-mkmedium_copy.txt" 2>&1 < /dev/null || status=1
+  exit $status
+' bench "$prefix" "$build" || status=$?
+
+cat "$build/bench-archive_rw.txt" "$build/bench-mkmedium_copy.txt"
+exit "${status:-0}"
