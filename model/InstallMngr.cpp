@@ -1,5 +1,6 @@
 #include "InstallMngr.h"
 
+#include "SampleFixup.h"
 #include "TrackedAlloc.h"
 
 #include <cstring>
@@ -14,6 +15,7 @@ CInstallMngr* g_pCurrentInfo = nullptr;
 
 CInstallMngr::CInstallMngr()
 {
+    m_pfnAfterInstall = FixSampleProjects;
     memset(m_ident, 0, sizeof m_ident);
 }
 
@@ -142,11 +144,13 @@ int ReportProgress(DWORD dwBytes)
     if (!pInfo)
         return 1;
     pInfo->m_dwBytesDone += dwBytes;
-    int nPercent = 0;
+    // Far more bytes than the total give a percentage beyond the range of
+    // an int; a 64-bit value holds every one (at most 2^32 x 100).
+    LONGLONG llPercent = 0;
     if (pInfo->m_dwBytesTotal != 0)
-        nPercent = static_cast<int>(static_cast<double>(pInfo->m_dwBytesDone) /
-                                    static_cast<double>(pInfo->m_dwBytesTotal) * 100.0);
+        llPercent = static_cast<LONGLONG>(static_cast<double>(pInfo->m_dwBytesDone) /
+                                          static_cast<double>(pInfo->m_dwBytesTotal) * 100.0);
     if (!pInfo->m_pfnCallback)
         return 1;
-    return pInfo->m_pfnCallback(SCB_PROGRESS, nPercent & 0xFFFF, 0);
+    return pInfo->m_pfnCallback(SCB_PROGRESS, static_cast<INT_PTR>(llPercent & 0xFFFF), 0);
 }

@@ -137,8 +137,10 @@ void CInstallTree::SerializeNode(CArchive& ar, CDirNode& node, int nDepth)
             SerializeNode(ar, *node.children.GetNext(pos), nDepth + 1);
         ar << static_cast<DWORD>(node.files.GetCount());
         for (POSITION pos = node.files.GetHeadPosition(); pos;) {
-            ar << static_cast<BYTE>(1);
-            node.files.GetNext(pos)->Serialize(ar);
+            CInstalledFile* pFile = node.files.GetNext(pos);
+            ar << static_cast<BYTE>(pFile ? 1 : 0);
+            if (pFile)
+                pFile->Serialize(ar);
         }
         return;
     }

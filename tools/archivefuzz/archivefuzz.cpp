@@ -1,0 +1,130 @@
+// Mutation run over the install-information reader: takes a sound archive,
+// damages it in many ways with a fixed seed, and reads every damaged copy
+// both as the loader does and as the destination page's check of an
+// earlier installation does. Every read must end in success or a clean
+// refusal: no crash, no hang, no unbounded memory.
+//   archivefuzz <Setup.dat> <work dir> <count> [seed]
+#include "engine/SetupMngr.h"
+
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+std::vector<BYTE> ReadFileBytes(const std::string& path)
+{
+    std::vector<BYTE> bytes;
+    CFile file;
+    file.Open(path.c_str(), CFile::modeRead);
+    bytes.resize(file.GetLength());
+    if (!bytes.empty())
+        file.Read(bytes.data(), static_cast<UINT>(bytes.size()));
+    return bytes;
+}
+
+void WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes)
+{
+    CFile file;
+    file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite);
+    if (!bytes.empty())
+        file.Write(bytes.data(), static_cast<UINT>(bytes.size()));
+    file.Close();
+}
+
+std::vector<BYTE> Mutate(const std::vector<BYTE>& good, std::mt19937& rng)
+{
+    std::vector<BYTE> bytes = good;
+    switch (rng() % 4) {
+    case 0:
+        bytes.resize(rng() % (bytes.size() + 1));
+        break;
+    case 1: {
+        int n = 1 + static_cast<int>(rng() % 8);
+        for (int i = 0; i < n; ++i)
+            bytes[rng() % bytes.size()] = static_cast<BYTE>(rng());
+        break;
+    }
+    case 2: {
+        // A count or length field made huge or negative.
+        size_t at = rng() % (bytes.size() - 3);
+        DWORD values[] = {0xFFFFFFFF, 0x7FFFFFFF, 0x80000000, 0x0000FFFF, 0x00FFFFFF};
+        DWORD v = values[rng() % 5];
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<BYTE>(v >> (8 * i));
+        break;
+    }
+    default: {
+        size_t at = rng() % bytes.size();
+        size_t n = 1 + rng() % 64;
+        std::vector<BYTE> insert(n);
+        for (BYTE& b : insert)
+            b = static_cast<BYTE>(rng() % 3 == 0 ? 0xFF : rng());
+        bytes.insert(bytes.begin() + static_cast<long>(at), insert.begin(), insert.end());
+        break;
+    }
+    }
+    return bytes;
+}
+
+// 0 loaded, 1 refused cleanly.
+int ReadAsLoader(const std::string& path)
+{
+    CInstallMngr info;
+    try {
+        CFile file;
+        file.Open(path.c_str(), CFile::modeRead);
+        CArchive ar(&file, CArchive::load);
+        if (!info.ReadHeader(ar))
+            return 1;
+        info.Serialize(ar);
+        return 0;
+    } catch (CException&) {
+        return 1;
+    }
+}
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) {
+        fprintf(stderr, "usage: archivefuzz <Setup.dat> <work dir> <count> [seed]\n");
+        return 2;
+    }
+    std::string workDir = argv[2];
+    long nCount = atol(argv[3]);
+    unsigned seed = argc > 4 ? static_cast<unsigned>(atol(argv[4])) : 20261208u;
+    std::vector<BYTE> good = ReadFileBytes(argv[1]);
+    CreateDirectoryA(workDir.c_str(), nullptr);
+    std::string target = workDir + "\\Setup.inf";
+
+    CSetupMngr engine;
+    memcpy(engine.m_ident, good.data() + 12, sizeof engine.m_ident);
+    std::mt19937 rng(seed);
+    long nLoaded = 0, nRefused = 0, nRecognised = 0;
+    LARGE_INTEGER t0, t1, freq;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&t0);
+    for (long i = 0; i < nCount; ++i) {
+        WriteFileBytes(target, Mutate(good, rng));
+        (ReadAsLoader(target) == 0 ? nLoaded : nRefused)++;
+        if (engine.CheckExistingInstallation(workDir.c_str()))
+            ++nRecognised;
+        engine.ClearPrevInstall();
+    }
+    QueryPerformanceCounter(&t1);
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+    DeleteFileA(target.c_str());
+    printf("mutated archives: %ld (seed %u)\n", nCount, seed);
+    printf("loader: %ld loaded, %ld refused cleanly\n", nLoaded, nRefused);
+    printf("earlier-installation check: %ld recognised, %ld not\n", nRecognised, nCount - nRecognised);
+    printf("time: %.1f s, peak working set: %.1f MB\n",
+           static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart),
+           static_cast<double>(pmc.PeakWorkingSetSize) / 1048576.0);
+    return 0;
+}
