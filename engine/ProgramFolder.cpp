@@ -1,9 +1,65 @@
-// The program folder with one item per marked file.
+// The program folder: one Program Manager group with an item for each file
+// the install information marks for it.
+#include "ProgramFolder.h"
 #include "SetupMngr.h"
 
-#include "NotBuilt.h"
+#include "platform/FileUtil.h"
+
+#include <memory>
+
+namespace {
+struct CCaptionRow {
+    const char* pszFileName;
+    const char* pszCaption;
+};
+
+// Searched in this order; names compare without regard to case.
+const CCaptionRow ITEM_CAPTIONS[] = {
+    {"Mapsmith.exe", "Mapsmith"},
+    {"Tilewrig.hlp", "Tilewright ActiveX Help"},
+    {"Mapsmith.hlp", "Mapsmith Help"},
+    {"Joust.vbp", "Joust - VB"},
+    {"Orbit.vbp", "Orbit - VB"},
+    {"Joust.exe", "Joust - Delphi"},
+    {"Orbit.exe", "Orbit - Delphi"},
+};
+}
+
+CProgmanItemArray::~CProgmanItemArray()
+{
+    for (int i = 0; i < GetSize(); ++i)
+        delete (*this)[i];
+}
+
+CProgmanItem* CProgmanItemArray::AddNew()
+{
+    std::unique_ptr<CProgmanItem> pItem(new CProgmanItem);
+    Add(pItem.get());
+    return pItem.release();
+}
+
+CString GetItemCaption(const char* pszFileName)
+{
+    CString strName(pszFileName);
+    for (const CCaptionRow& row : ITEM_CAPTIONS)
+        if (strName.CompareNoCase(row.pszFileName) == 0)
+            return CString(row.pszCaption);
+    return GetFileTitleFromPath(pszFileName);
+}
 
 BOOL CSetupMngr::CreateProgramFolder()
 {
-    return NotBuilt();
+    CProgmanItemArray items;
+    CObject* pObject;
+    for (int n = GetFirstItem(pObject); n != ITEM_END; n = GetNextItem(pObject)) {
+        if (n != ITEM_FILE)
+            continue;
+        const CInstalledFile* pFile = static_cast<const CInstalledFile*>(pObject);
+        if (!(pFile->m_dwFlags & FILE_PROGRAM_ITEM))
+            continue;
+        CProgmanItem* pItem = items.AddNew();
+        pItem->m_strCaption = GetItemCaption(pFile->GetFileName());
+        pItem->m_strCommand = pFile->m_strPath;
+    }
+    return CreateProgmanGroupWithItems(m_strProgramFolder, items);
 }

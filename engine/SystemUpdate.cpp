@@ -1,10 +1,180 @@
 // The system update: App Paths, the uninstall entry, shared-library counts
-// and the document type, each noted for rollback.
+// and the document type. Whatever is about to be overwritten is noted for
+// the rollback first, and every note is made the moment its key or value is
+// touched, so that a failure at any step leaves notes that describe exactly
+// what has changed.
 #include "SetupMngr.h"
+#include "SystemKeys.h"
 
-#include "NotBuilt.h"
+#include "platform/Registry.h"
+
+namespace {
+const char DOC_TYPE_DESCRIPTION[] = "Tilewright Resource";
+const char OPEN_COMMAND_ARGUMENT[] = " \"%1\"";
+const DWORD SHORT_PATH_BUFFER = 260;
+// The longest text the registry helpers write (stored with its zero).
+const int OPEN_COMMAND_MAX_CHARS = 259;
+
+// Notes whether the key is there; a failure other than "not found" is the
+// caller's failure.
+LONG NoteKeyExists(HKEY hRoot, const char* pszKey, BOOL& bExisted)
+{
+    LONG lResult = RegKeyExists(hRoot, pszKey);
+    if (lResult == ERROR_SUCCESS)
+        bExisted = TRUE;
+    return lResult == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : lResult;
+}
+
+// Keeps the two values of a key that existed before they are overwritten.
+LONG KeepOldValues(const char* pszKey, const char* pszFirst, CString& strFirst,
+                   const char* pszSecond, CString& strSecond)
+{
+    LONG lResult = GetRegString(HKEY_LOCAL_MACHINE, pszKey, pszFirst, strFirst);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    return GetRegString(HKEY_LOCAL_MACHINE, pszKey, pszSecond, strSecond);
+}
+
+// Creates the key, notes it as written, then writes its two values.
+LONG WriteKeyValues(const char* pszKey, BOOL& bWritten, const char* pszFirst,
+                    const char* pszFirstText, const char* pszSecond, const char* pszSecondText)
+{
+    LONG lResult = CreateRegKey(HKEY_LOCAL_MACHINE, pszKey);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    bWritten = TRUE;
+    lResult = SetRegString(HKEY_LOCAL_MACHINE, pszKey, pszFirst, pszFirstText);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    return SetRegString(HKEY_LOCAL_MACHINE, pszKey, pszSecond, pszSecondText);
+}
+
+// TRUE when the earlier installation already counted this shared file.
+BOOL IsKnownSharedFile(CInstallTree* pPrev, const CString& strPath)
+{
+    if (!pPrev)
+        return FALSE;
+    CObject* pItem;
+    for (int n = pPrev->GetFirstItem(pItem); n != ITEM_END; n = pPrev->GetNextItem(pItem)) {
+        if (n != ITEM_FILE)
+            continue;
+        const CInstalledFile* pFile = static_cast<const CInstalledFile*>(pItem);
+        if ((pFile->m_dwFlags & FILE_SHARED) && pFile->m_strPath.CompareNoCase(strPath) == 0)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+// The open command: the main program's short path and the document argument.
+// A path without a short form keeps its long form; a command longer than
+// the registry helpers take is refused.
+BOOL MakeOpenCommand(const CString& strMainPath, CString& strCommand)
+{
+    char szShort[SHORT_PATH_BUFFER];
+    DWORD dwLength = GetShortPathNameA(strMainPath, szShort, SHORT_PATH_BUFFER);
+    CString strPath = dwLength > 0 && dwLength < SHORT_PATH_BUFFER ? CString(szShort) : strMainPath;
+    strCommand = strPath + OPEN_COMMAND_ARGUMENT;
+    if (strCommand.GetLength() > OPEN_COMMAND_MAX_CHARS) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Raises the reference count of each shared file of the tree, except those
+// the earlier installation in the destination already counted.
+BOOL CountSharedFiles(CSetupMngr& mngr)
+{
+    CObject* pItem;
+    for (int n = mngr.GetFirstItem(pItem); n != ITEM_END; n = mngr.GetNextItem(pItem)) {
+        if (n != ITEM_FILE)
+            continue;
+        CInstalledFile* pFile = static_cast<CInstalledFile*>(pItem);
+        if (!(pFile->m_dwFlags & FILE_SHARED))
+            continue;
+        BOOL bKnown = IsKnownSharedFile(mngr.m_pPrevInstall, pFile->m_strPath);
+        DWORD dwCount = 0;
+        LONG lResult = GetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, pFile->m_strPath, dwCount);
+        if (lResult == ERROR_SUCCESS) {
+            if (bKnown)
+                continue;
+            ++dwCount;
+        } else if (lResult == ERROR_FILE_NOT_FOUND) {
+            dwCount = 1;
+        } else {
+            return FALSE;
+        }
+        if (SetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, pFile->m_strPath, dwCount)
+            != ERROR_SUCCESS)
+            return FALSE;
+        mngr.m_rollback.m_sharedFiles.AddTail(pFile);
+    }
+    return TRUE;
+}
+
+// The document type with its open command, and the extension that names it.
+BOOL RegisterDocumentType(CSetupMngr& mngr, const CSystemKeys& keys)
+{
+    if (NoteKeyExists(HKEY_CLASSES_ROOT, keys.m_strDocType, mngr.m_bDocTypeExisted) != ERROR_SUCCESS
+        || CreateRegKey(HKEY_CLASSES_ROOT, keys.m_strDocType) != ERROR_SUCCESS)
+        return FALSE;
+    mngr.m_bDocTypeWritten = TRUE;
+    if (SetRegString(HKEY_CLASSES_ROOT, keys.m_strDocType, nullptr, DOC_TYPE_DESCRIPTION)
+        != ERROR_SUCCESS)
+        return FALSE;
+
+    CString strCommand;
+    if (!MakeOpenCommand(keys.m_strMainPath, strCommand)
+        || SetRegString(HKEY_CLASSES_ROOT, keys.m_strOpenCommandKey, nullptr, strCommand)
+               != ERROR_SUCCESS)
+        return FALSE;
+
+    if (NoteKeyExists(HKEY_CLASSES_ROOT, keys.m_strExtKey, mngr.m_bExtKeyExisted) != ERROR_SUCCESS)
+        return FALSE;
+    // Noted before the write: a write that creates the key and then fails
+    // has still touched it.
+    mngr.m_bExtKeyWritten = TRUE;
+    return SetRegString(HKEY_CLASSES_ROOT, keys.m_strExtKey, nullptr, keys.m_strDocType)
+               == ERROR_SUCCESS
+           && SetRegString(HKEY_CLASSES_ROOT, keys.m_strShellNewKey, "NullFile", "")
+                  == ERROR_SUCCESS;
+}
+}
 
 BOOL CSetupMngr::UpdateSystem()
 {
-    return NotBuilt();
+    CSystemKeys keys(*this);
+    RollbackInfo& rb = m_rollback;
+
+    if (NoteKeyExists(HKEY_LOCAL_MACHINE, keys.m_strAppPathKey, rb.m_bAppPathExisted) != ERROR_SUCCESS)
+        return FALSE;
+    if (rb.m_bAppPathExisted
+        && KeepOldValues(keys.m_strAppPathKey, nullptr, rb.m_strOldAppPath, "Path",
+                         rb.m_strOldAppPathDir) != ERROR_SUCCESS)
+        return FALSE;
+    if (NoteKeyExists(HKEY_LOCAL_MACHINE, keys.m_strUninstallKey, rb.m_bUninstallKeyExisted)
+        != ERROR_SUCCESS)
+        return FALSE;
+    if (rb.m_bUninstallKeyExisted
+        && KeepOldValues(keys.m_strUninstallKey, "DisplayName", rb.m_strOldDisplayName,
+                         "UninstallString", rb.m_strOldUninstallString) != ERROR_SUCCESS)
+        return FALSE;
+
+    if (WriteKeyValues(keys.m_strAppPathKey, rb.m_bAppPathWritten, nullptr, keys.m_strMainPath,
+                       "Path", m_strDestDir) != ERROR_SUCCESS)
+        return FALSE;
+    if (WriteKeyValues(keys.m_strUninstallKey, rb.m_bUninstallKeyWritten, "DisplayName",
+                       m_strProductName, "UninstallString", m_strDestDir + "\\Uninst.exe")
+        != ERROR_SUCCESS)
+        return FALSE;
+
+    if (!CountSharedFiles(*this))
+        return FALSE;
+
+    // Nothing reads the atoms; one that could not be added stays 0, which
+    // the destructor passes over.
+    m_atomApp = GlobalAddAtomA(keys.m_strTitle);
+    m_atomSystem = GlobalAddAtomA("system");
+
+    return RegisterDocumentType(*this, keys);
 }

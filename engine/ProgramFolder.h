@@ -1,0 +1,20 @@
+// The program folder's items: their captions and the array that owns them.
+#pragma once
+
+#include "platform/Progman.h"
+
+// The items of one program folder; deletes each of them when it goes.
+class CProgmanItemArray : public CProgmanItemPtrArray {
+public:
+    CProgmanItemArray() = default;
+    CProgmanItemArray(const CProgmanItemArray&) = delete;
+    CProgmanItemArray& operator=(const CProgmanItemArray&) = delete;
+    ~CProgmanItemArray();
+
+    // Takes ownership of a new, empty item and returns it.
+    CProgmanItem* AddNew();
+};
+
+// The caption of the item for an installed file: a fixed one for the
+// product's own files, else the file's name without its extension.
+CString GetItemCaption(const char* pszFileName);

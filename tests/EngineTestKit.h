@@ -1,0 +1,319 @@
+// What the engine's phase tests share: scratch directories with real files,
+// install trees built in code the way the copy phase leaves them (full
+// paths in the file records, "Applikation" and "WinSys" on top), a callback
+// that records what the engine asked, and registry reads straight through
+// the registry API.
+#pragma once
+
+#include "engine/SetupMngr.h"
+#include "platform/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kit {
+
+inline std::string TempRoot()
+{
+    char sz[MAX_PATH];
+    DWORD n = GetTempPathA(MAX_PATH, sz);
+    if (n == 0 || n >= MAX_PATH)
+        return "C:\\";
+    return std::string(sz, n);
+}
+
+inline bool Exists(const std::string& strPath)
+{
+    return GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+inline bool IsDirectory(const std::string& strPath)
+{
+    DWORD dw = GetFileAttributesA(strPath.c_str());
+    return dw != INVALID_FILE_ATTRIBUTES && (dw & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Deletes a directory with everything in it, read-only files included.
+inline void RemoveTree(const std::string& strDir)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE hFind = FindFirstFileA((strDir + "\\*").c_str(), &data);
+    if (hFind != INVALID_HANDLE_VALUE) {
+        do {
+            std::string strName = data.cFileName;
+            if (strName == "." || strName == "..")
+                continue;
+            std::string strPath = strDir + "\\" + strName;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(strPath);
+            } else {
+                SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(strPath.c_str());
+            }
+        } while (FindNextFileA(hFind, &data));
+        FindClose(hFind);
+    }
+    RemoveDirectoryA(strDir.c_str());
+}
+
+inline bool WriteFileText(const std::string& strPath, const std::string& strText)
+{
+    HANDLE h = CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD dwWritten = 0;
+    BOOL bOk = strText.empty()
+               || WriteFile(h, strText.data(), static_cast<DWORD>(strText.size()), &dwWritten, nullptr);
+    CloseHandle(h);
+    return bOk && dwWritten == strText.size();
+}
+
+inline std::string ReadFileText(const std::string& strPath)
+{
+    HANDLE h = CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<unreadable>";
+    std::string strText;
+    char buf[4096];
+    DWORD dwRead = 0;
+    while (ReadFile(h, buf, sizeof buf, &dwRead, nullptr) && dwRead > 0)
+        strText.append(buf, dwRead);
+    CloseHandle(h);
+    return strText;
+}
+
+// Every file and directory below strDir, relative to it, directories with a
+// trailing backslash, each file with its contents.
+inline void ListTree(const std::string& strDir, const std::string& strRelative,
+                     std::map<std::string, std::string>& entries)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE hFind = FindFirstFileA((strDir + "\\*").c_str(), &data);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string strName = data.cFileName;
+        if (strName == "." || strName == "..")
+            continue;
+        std::string strPath = strDir + "\\" + strName;
+        std::string strRel = strRelative + strName;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entries[strRel + "\\"] = "";
+            ListTree(strPath, strRel + "\\", entries);
+        } else {
+            entries[strRel] = ReadFileText(strPath);
+        }
+    } while (FindNextFileA(hFind, &data));
+    FindClose(hFind);
+}
+
+inline std::map<std::string, std::string> SnapshotTree(const std::string& strDir)
+{
+    std::map<std::string, std::string> entries;
+    ListTree(strDir, "", entries);
+    return entries;
+}
+
+// A directory of the test's own below the temporary directory, emptied
+// first and removed at the end.
+class CScratchDir {
+public:
+    explicit CScratchDir(const std::string& strName)
+        : m_strPath(TempRoot() + strName + "-" + std::to_string(GetCurrentProcessId()))
+    {
+        RemoveTree(m_strPath);
+        m_bMade = CreateDirectoryA(m_strPath.c_str(), nullptr) != FALSE;
+    }
+    CScratchDir(const CScratchDir&) = delete;
+    CScratchDir& operator=(const CScratchDir&) = delete;
+    ~CScratchDir() { RemoveTree(m_strPath); }
+
+    bool IsMade() const { return m_bMade; }
+    const std::string& Path() const { return m_strPath; }
+    std::string operator/(const std::string& strName) const { return m_strPath + "\\" + strName; }
+
+private:
+    std::string m_strPath;
+    bool m_bMade = false;
+};
+
+inline CDirNode* AddDir(CDirNode* pParent, const char* pszName)
+{
+    CDirNode* pNode = new CDirNode(pParent);
+    pNode->dir = new CInstallDir;
+    pNode->dir->m_strPath = pszName;
+    pParent->children.AddTail(pNode);
+    return pNode;
+}
+
+// A file record as the copy phase leaves it: its full installed path.
+inline CInstalledFile* AddFile(CDirNode* pNode, const std::string& strFullPath, DWORD dwFlags,
+                               DWORD dwSize = 0)
+{
+    CInstalledFile* pFile = new CInstalledFile;
+    pFile->m_strPath = strFullPath.c_str();
+    pFile->m_dwFlags = dwFlags;
+    pFile->m_dwSize = dwSize;
+    pNode->files.AddTail(pFile);
+    return pFile;
+}
+
+struct CTopDirs {
+    CDirNode* pApp;
+    CDirNode* pSys;
+};
+
+// The two top-level directories under the names a completed copy leaves.
+inline CTopDirs AddTopDirs(CInstallMngr& info)
+{
+    CTopDirs top;
+    top.pApp = AddDir(&info.m_root, "Applikation");
+    top.pSys = AddDir(&info.m_root, "WinSys");
+    return top;
+}
+
+// What the engine asked through its callback.
+struct CCall {
+    int nType;
+    INT_PTR nArg;
+    INT_PTR pArg;
+    std::string strText;  // the string argument, where the request has one
+};
+
+inline std::vector<CCall>& Calls()
+{
+    static std::vector<CCall> calls;
+    return calls;
+}
+
+inline int __cdecl RecordingCallback(int nType, INT_PTR nArg, INT_PTR pArg)
+{
+    CCall call{nType, nArg, pArg, std::string()};
+    if (nType == SCB_ERROR && (nArg == SCBE_FILEINUSE || nArg == SCBE_CREATEDIR) && pArg)
+        call.strText = *reinterpret_cast<const CString*>(pArg);
+    Calls().push_back(call);
+    return 1;
+}
+
+// A registry value read straight through the registry API.
+struct CRegValue {
+    bool bPresent = false;
+    DWORD dwType = REG_NONE;
+    std::string strData;
+
+    std::string Text() const { return strData.substr(0, strData.find('\0')); }
+    DWORD Dword() const
+    {
+        DWORD dw = 0;
+        if (strData.size() == sizeof dw)
+            memcpy(&dw, strData.data(), sizeof dw);
+        return dw;
+    }
+};
+
+inline CRegValue QueryValue(HKEY hRoot, const std::string& strKey, const char* pszName)
+{
+    CRegValue value;
+    HKEY hKey;
+    if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return value;
+    BYTE buf[2048];
+    DWORD cb = sizeof buf;
+    if (RegQueryValueExA(hKey, pszName, nullptr, &value.dwType, buf, &cb) == ERROR_SUCCESS) {
+        value.bPresent = true;
+        value.strData.assign(reinterpret_cast<const char*>(buf), cb);
+    }
+    RegCloseKey(hKey);
+    return value;
+}
+
+inline bool KeyExists(HKEY hRoot, const std::string& strKey)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(hKey);
+    return true;
+}
+
+inline void WriteValue(HKEY hRoot, const std::string& strKey, const char* pszName, DWORD dwType,
+                       const void* pData, DWORD cbData)
+{
+    HKEY hKey;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(hRoot, strKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &hKey, nullptr))
+        << "cannot create " << strKey;
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExA(hKey, pszName, 0, dwType, static_cast<const BYTE*>(pData), cbData))
+        << "cannot write " << strKey << " " << (pszName ? pszName : "(default)");
+    RegCloseKey(hKey);
+}
+
+inline void WriteText(HKEY hRoot, const std::string& strKey, const char* pszName,
+                      const std::string& strText)
+{
+    WriteValue(hRoot, strKey, pszName, REG_SZ, strText.c_str(), static_cast<DWORD>(strText.size() + 1));
+}
+
+inline void WriteDword(HKEY hRoot, const std::string& strKey, const char* pszName, DWORD dwValue)
+{
+    WriteValue(hRoot, strKey, pszName, REG_DWORD, &dwValue, sizeof dwValue);
+}
+
+// Every key and value below strKey (the key itself included), as
+// "key\" for keys and "key\|name" with type and data for values.
+inline void ListKey(HKEY hRoot, const std::string& strKey, const std::string& strRelative,
+                    std::map<std::string, std::string>& entries)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return;
+    entries[strRelative + "\\"] = "";
+    for (DWORD i = 0;; ++i) {
+        char szName[512];
+        DWORD cchName = sizeof szName;
+        BYTE data[2048];
+        DWORD cbData = sizeof data;
+        DWORD dwType = 0;
+        if (RegEnumValueA(hKey, i, szName, &cchName, nullptr, &dwType, data, &cbData) != ERROR_SUCCESS)
+            break;
+        entries[strRelative + "\\|" + szName] =
+            std::to_string(dwType) + ":" + std::string(reinterpret_cast<const char*>(data), cbData);
+    }
+    std::vector<std::string> children;
+    for (DWORD i = 0;; ++i) {
+        char szName[512];
+        if (RegEnumKeyA(hKey, i, szName, sizeof szName) != ERROR_SUCCESS)
+            break;
+        children.push_back(szName);
+    }
+    RegCloseKey(hKey);
+    for (const std::string& strChild : children)
+        ListKey(hRoot, strKey + "\\" + strChild, strRelative + "\\" + strChild, entries);
+}
+
+// The differences between two snapshots, one line each: "+" new, "-" gone,
+// "~" changed.
+inline std::vector<std::string> Differences(const std::map<std::string, std::string>& before,
+                                            const std::map<std::string, std::string>& after)
+{
+    std::vector<std::string> lines;
+    for (const auto& entry : before) {
+        auto it = after.find(entry.first);
+        if (it == after.end())
+            lines.push_back("- " + entry.first);
+        else if (it->second != entry.second)
+            lines.push_back("~ " + entry.first);
+    }
+    for (const auto& entry : after)
+        if (!before.count(entry.first))
+            lines.push_back("+ " + entry.first);
+    return lines;
+}
+
+}  // namespace kit

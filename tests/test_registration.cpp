@@ -1,0 +1,173 @@
+// Self-registration of installed libraries with the test payloads: a
+// library whose "DllRegisterServer" really ran leaves its mark in the
+// registry; a failing entry, a missing export, a file that is no library
+// and a missing file each give the registration message once and stop the
+// walk.
+#include "EngineTestKit.h"
+#include "TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include <string>
+
+namespace {
+
+using namespace kit;
+
+const char REGISTERED_KEY[] = "Software\\SetupTests\\Registered";
+
+class Registration : public ::testing::Test {
+protected:
+    Registration() : m_sys("registration-system") {}
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_sys.IsMade());
+        DeleteRegKeyTree(HKEY_LOCAL_MACHINE, REGISTERED_KEY);
+        Calls().clear();
+        m_mngr.m_pfnCallback = RecordingCallback;
+        m_top = AddTopDirs(m_mngr);
+    }
+    void TearDown() override { DeleteRegKeyTree(HKEY_LOCAL_MACHINE, REGISTERED_KEY); }
+
+    // A payload installed under a name of the test's choice.
+    CInstalledFile* Install(const char* pszPayload, const char* pszName, DWORD dwFlags)
+    {
+        std::string strSource = BuildPath("tools\\payload\\") + pszPayload;
+        std::string strTarget = m_sys / pszName;
+        EXPECT_TRUE(CopyFileA(strSource.c_str(), strTarget.c_str(), FALSE))
+            << "cannot copy " << strSource << ": " << GetLastError();
+        return AddFile(m_top.pSys, strTarget, dwFlags);
+    }
+
+    bool Registered(const char* pszName)
+    {
+        CRegValue mark = QueryValue(HKEY_LOCAL_MACHINE, REGISTERED_KEY, pszName);
+        if (mark.bPresent) {
+            EXPECT_EQ(m_sys / pszName, mark.Text()) << "the mark names the library that ran";
+        }
+        return mark.bPresent;
+    }
+
+    void ExpectOneRegistrationMessage()
+    {
+        ASSERT_EQ(1u, Calls().size()) << "exactly one message for the failing library";
+        EXPECT_EQ(SCB_ERROR, Calls()[0].nType);
+        EXPECT_EQ(SCBE_DLLREGISTER, Calls()[0].nArg);
+        EXPECT_EQ(0, Calls()[0].pArg);
+    }
+
+    CScratchDir m_sys;
+    CSetupMngr m_mngr;
+    CTopDirs m_top{};
+};
+
+TEST_F(Registration, NothingFlaggedRegistersNothing)
+{
+    Install("payload_reg_ok.dll", "plain.dll", FILE_SHARED | FILE_PROGRAM_ITEM);
+    EXPECT_TRUE(m_mngr.RegisterDlls());
+    EXPECT_FALSE(Registered("plain.dll"));
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(Registration, FlaggedLibrariesRegisterThemselves)
+{
+    Install("payload_reg_ok.dll", "first.dll", FILE_REGISTER);
+    Install("payload_reg_ok.dll", "unflagged.dll", 0);
+    CDirNode* pSub = AddDir(m_top.pApp, "Sub");
+    std::string strApp = m_sys / "app.dll";
+    ASSERT_TRUE(CopyFileA(BuildPath("tools\\payload\\payload_reg_ok.dll").c_str(), strApp.c_str(), FALSE));
+    AddFile(pSub, strApp, FILE_REGISTER | FILE_SHARED);
+
+    EXPECT_TRUE(m_mngr.RegisterDlls());
+    EXPECT_TRUE(Registered("first.dll"));
+    EXPECT_TRUE(Registered("app.dll")) << "files in every directory of the tree are registered";
+    EXPECT_FALSE(Registered("unflagged.dll"));
+    EXPECT_TRUE(Calls().empty()) << "success says nothing";
+}
+
+TEST_F(Registration, FailingEntryStopsTheWalk)
+{
+    Install("payload_reg_ok.dll", "before.dll", FILE_REGISTER);
+    Install("payload_reg_fail.dll", "failing.dll", FILE_REGISTER);
+    Install("payload_reg_ok.dll", "after.dll", FILE_REGISTER);
+
+    EXPECT_FALSE(m_mngr.RegisterDlls());
+    ExpectOneRegistrationMessage();
+    EXPECT_TRUE(Registered("before.dll"));
+    EXPECT_TRUE(Registered("failing.dll")) << "the failing entry did run";
+    EXPECT_FALSE(Registered("after.dll")) << "no library after the failing one is registered";
+}
+
+TEST_F(Registration, LibraryWithoutTheEntryStopsTheWalk)
+{
+    Install("payload_noreg.dll", "noentry.dll", FILE_REGISTER);
+    Install("payload_reg_ok.dll", "after.dll", FILE_REGISTER);
+    EXPECT_FALSE(m_mngr.RegisterDlls());
+    ExpectOneRegistrationMessage();
+    EXPECT_FALSE(Registered("after.dll"));
+}
+
+TEST_F(Registration, FileThatIsNoLibraryStopsTheWalk)
+{
+    std::string strText = m_sys / "readme.dll";
+    ASSERT_TRUE(WriteFileText(strText, "not a library"));
+    AddFile(m_top.pSys, strText, FILE_REGISTER);
+    Install("payload_reg_ok.dll", "after.dll", FILE_REGISTER);
+    EXPECT_FALSE(m_mngr.RegisterDlls());
+    ExpectOneRegistrationMessage();
+    EXPECT_FALSE(Registered("after.dll"));
+}
+
+TEST_F(Registration, RegisterOnlyWhenAbsentBit)
+{
+    Install("payload_reg_ok.dll", "present.dll", FILE_REGISTER_ABSENT);
+    Install("payload_reg_ok.dll", "both.dll", FILE_REGISTER | FILE_REGISTER_ABSENT);
+    EXPECT_TRUE(m_mngr.RegisterDlls());
+    EXPECT_FALSE(Registered("present.dll"))
+        << "a present file with only FILE_REGISTER_ABSENT is not registered";
+    EXPECT_TRUE(Registered("both.dll")) << "FILE_REGISTER registers whatever the other bit says";
+    EXPECT_TRUE(Calls().empty());
+
+    AddFile(m_top.pSys, m_sys / "absent.dll", FILE_REGISTER_ABSENT);
+    Install("payload_reg_ok.dll", "after.dll", FILE_REGISTER);
+    EXPECT_FALSE(m_mngr.RegisterDlls())
+        << "an absent file with FILE_REGISTER_ABSENT is registered, and its loading fails";
+    ExpectOneRegistrationMessage();
+    EXPECT_FALSE(Registered("after.dll"));
+}
+
+TEST_F(Registration, UnexaminableFileEndsTheWalkWithoutMessage)
+{
+    AddFile(m_top.pSys, m_sys / "no such dir\\lib.dll", FILE_REGISTER);
+    Install("payload_reg_ok.dll", "after.dll", FILE_REGISTER);
+    EXPECT_FALSE(m_mngr.RegisterDlls());
+    EXPECT_TRUE(Calls().empty()) << "a failed existence test is not reported";
+    EXPECT_FALSE(Registered("after.dll"));
+}
+
+TEST_F(Registration, RegisterServerOnOneLibrary)
+{
+    Install("payload_reg_ok.dll", "direct.dll", 0);
+    Install("payload_reg_fail.dll", "directfail.dll", 0);
+    Install("payload_noreg.dll", "directnoreg.dll", 0);
+    EXPECT_TRUE(m_mngr.RegisterServer((m_sys / "direct.dll").c_str()));
+    EXPECT_TRUE(Registered("direct.dll"));
+    EXPECT_FALSE(m_mngr.RegisterServer((m_sys / "directfail.dll").c_str()))
+        << "a negative result of the entry is a failure";
+    EXPECT_FALSE(m_mngr.RegisterServer((m_sys / "directnoreg.dll").c_str()));
+    EXPECT_FALSE(m_mngr.RegisterServer((m_sys / "missing.dll").c_str()));
+    EXPECT_TRUE(Calls().empty()) << "RegisterServer itself reports nothing";
+
+    // Each call balanced its COM initialisation: the thread can still be
+    // initialised and uninitialised as a fresh one.
+    HRESULT hr = CoInitialize(nullptr);
+    EXPECT_EQ(S_OK, hr) << "COM was left initialised on the thread";
+    if (SUCCEEDED(hr))
+        CoUninitialize();
+    EXPECT_EQ(nullptr, GetModuleHandleA((m_sys / "direct.dll").c_str())) << "the library was not freed";
+}
+
+}

@@ -1,0 +1,478 @@
+// Rollback after a failure in each phase, checked against snapshots of the
+// destination tree, the (test) system directory and the registry keys the
+// installer touches, taken before the run: everything the run created is
+// gone and every kept value is back, and the only differences left are
+// those a rollback never undoes. Then the recognition of an earlier
+// installation in a destination directory.
+#include "EngineTestKit.h"
+#include "TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kit;
+
+const char PRODUCT[] = "Tilewright Rollback Test";
+const char MAIN_EXE[] = "Rollsmith.exe";
+const char DOC_EXT[] = "tlrb";
+const std::string APP_PATHS_PARENT = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const std::string UNINSTALL_PARENT = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::string APP_PATHS_KEY = APP_PATHS_PARENT + "\\" + MAIN_EXE;
+const std::string UNINSTALL_KEY = UNINSTALL_PARENT + "\\" + PRODUCT;
+const std::string SHARED_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const std::string DOC_TYPE_KEY = "Rollsmith.Document";
+const std::string EXT_KEY = std::string(".") + DOC_EXT;
+const std::string REGISTERED_KEY = "Software\\SetupTests\\Registered";
+const BYTE IDENT[16] = {0x10, 0x11, 0x12, 0x13, 0x54, 0x49, 0x4C, 0x45,
+                        0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F};
+
+typedef std::vector<std::string> Lines;
+typedef std::map<std::string, std::string> Snapshot;
+
+Lines Sorted(Lines lines)
+{
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class Rollback : public ::testing::Test {
+protected:
+    Rollback() : m_dest("Tilewright Rollback Dest"), m_sys("rollback-system") {}
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dest.IsMade() && m_sys.IsMade());
+        CleanRegistry();
+        Calls().clear();
+        m_mngr.m_pfnCallback = RecordingCallback;
+        m_mngr.m_strMainExe = MAIN_EXE;
+        m_mngr.m_strDocExt = DOC_EXT;
+        m_mngr.m_strProductName = PRODUCT;
+        m_mngr.m_strDestDir = m_dest.Path().c_str();
+        m_mngr.m_strSystemDir = m_sys.Path().c_str();
+        memcpy(m_mngr.m_ident, IDENT, sizeof IDENT);
+
+        // The machine before the run: an unrelated file in the destination,
+        // a shared library in the system directory counted twice.
+        ASSERT_TRUE(WriteFileText(m_dest / "old.txt", "old"));
+        ASSERT_TRUE(WriteFileText(m_sys / "counted.dll", "counted v1"));
+        WriteDword(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "counted.dll").c_str(), 2);
+    }
+    void TearDown() override { CleanRegistry(); }
+
+    void CleanRegistry()
+    {
+        DeleteRegKeyTree(HKEY_LOCAL_MACHINE, APP_PATHS_KEY.c_str());
+        DeleteRegKeyTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY.c_str());
+        DeleteRegKeyTree(HKEY_CLASSES_ROOT, DOC_TYPE_KEY.c_str());
+        DeleteRegKeyTree(HKEY_CLASSES_ROOT, EXT_KEY.c_str());
+        DeleteRegKeyTree(HKEY_LOCAL_MACHINE, REGISTERED_KEY.c_str());
+        for (const char* pszName : {"counted.dll", "new.dll", "bad.dll", "reg.dll"})
+            DeleteRegValue(HKEY_LOCAL_MACHINE, SHARED_KEY.c_str(), (m_sys / pszName).c_str());
+    }
+
+    Snapshot TakeSnapshot()
+    {
+        Snapshot state;
+        for (const auto& entry : SnapshotTree(m_dest.Path()))
+            state["dest\\" + entry.first] = entry.second;
+        for (const auto& entry : SnapshotTree(m_sys.Path()))
+            state["sys\\" + entry.first] = entry.second;
+        ListKey(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "AppPaths", state);
+        ListKey(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "Uninstall", state);
+        ListKey(HKEY_LOCAL_MACHINE, SHARED_KEY, "SharedDLLs", state);
+        ListKey(HKEY_CLASSES_ROOT, DOC_TYPE_KEY, "DocType", state);
+        ListKey(HKEY_CLASSES_ROOT, EXT_KEY, "Ext", state);
+        ListKey(HKEY_LOCAL_MACHINE, REGISTERED_KEY, "Registered", state);
+        for (const std::string& strParent : {APP_PATHS_PARENT, UNINSTALL_PARENT})
+            if (KeyExists(HKEY_LOCAL_MACHINE, strParent))
+                state["parent " + strParent] = "";
+        return state;
+    }
+
+    CInstalledFile* Created(CDirNode* pNode, const std::string& strPath, DWORD dwFlags)
+    {
+        EXPECT_TRUE(WriteFileText(strPath, "new " + strPath));
+        CInstalledFile* pFile = AddFile(pNode, strPath, dwFlags);
+        m_mngr.m_rollback.m_newFiles.AddTail(pFile);
+        return pFile;
+    }
+
+    CInstalledFile* Replaced(CDirNode* pNode, const std::string& strPath, DWORD dwFlags)
+    {
+        EXPECT_TRUE(WriteFileText(strPath, "replaced " + strPath));
+        return AddFile(pNode, strPath, dwFlags);
+    }
+
+    // What a copy phase leaves: a new uninstaller, new directories and
+    // files, two replaced files. A completed phase names the top-level
+    // directories "Applikation" and "WinSys" and stands at the root; a
+    // failed one keeps the real directories and may stand anywhere.
+    void SimulateCopy(bool bCompleted, const std::vector<std::pair<const char*, DWORD>>& extraSystemFiles = {})
+    {
+        CTopDirs top = AddTopDirs(m_mngr);
+        ASSERT_TRUE(WriteFileText(m_dest / "Uninst.exe", "uninstaller"));
+        m_mngr.m_rollback.m_bUninstallerNew = TRUE;
+        ASSERT_TRUE(CreateDirectoryA((m_dest / "VB").c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryA((m_dest / "VB\\Joust").c_str(), nullptr));
+        CDirNode* pJoust = AddDir(AddDir(top.pApp, "VB"), "Joust");
+        Created(pJoust, m_dest / "VB\\Joust\\Joust.vbp", FILE_PROGRAM_ITEM);
+        Created(top.pApp, m_dest / MAIN_EXE, FILE_PROGRAM_ITEM);
+        Replaced(top.pApp, m_dest / "old.txt", 0);
+        Replaced(top.pSys, m_sys / "counted.dll", FILE_SHARED);
+        Created(top.pSys, m_sys / "new.dll", FILE_SHARED);
+        for (const auto& file : extraSystemFiles) {
+            std::string strPath = m_sys / file.first;
+            if (file.second & FILE_REGISTER) {
+                std::string strPayload = BuildPath("tools\\payload\\payload_reg_ok.dll");
+                ASSERT_TRUE(CopyFileA(strPayload.c_str(), strPath.c_str(), FALSE));
+                m_mngr.m_rollback.m_newFiles.AddTail(AddFile(top.pSys, strPath, file.second));
+            } else {
+                Created(top.pSys, strPath, file.second);
+            }
+        }
+        if (bCompleted)
+            return;
+        top.pApp->dir->m_strPath = m_mngr.m_strDestDir;
+        top.pSys->dir->m_strPath = m_mngr.m_strSystemDir;
+        m_mngr.ChangeDirectory(0);
+        m_mngr.ChangeDirectory(0);
+        m_mngr.ChangeDirectory(0);
+        ASSERT_EQ(m_dest / "VB\\Joust", std::string(m_mngr.m_strCurPath)) << "the cursor should stand deep in the tree";
+    }
+
+    // The differences that a rollback after a copy never undoes: created
+    // directories and replaced files.
+    static Lines CopyLeftovers()
+    {
+        return {"+ dest\\VB\\", "+ dest\\VB\\Joust\\", "~ dest\\old.txt", "~ sys\\counted.dll"};
+    }
+
+    void ExpectCursorAtRootWithRealTopDirs()
+    {
+        EXPECT_EQ(&m_mngr.m_root, m_mngr.m_pCurNode);
+        EXPECT_EQ(0, m_mngr.m_nDepth);
+        EXPECT_TRUE(m_mngr.m_strCurPath.IsEmpty());
+        EXPECT_EQ(3, m_mngr.m_nTopIndex);
+        POSITION pos = m_mngr.m_root.children.GetHeadPosition();
+        EXPECT_EQ(m_dest.Path(), std::string(m_mngr.m_root.children.GetNext(pos)->dir->m_strPath));
+        EXPECT_EQ(m_sys.Path(), std::string(m_mngr.m_root.children.GetNext(pos)->dir->m_strPath));
+    }
+
+    void ExpectOnlyLeftovers(const Snapshot& before, Lines allowed)
+    {
+        EXPECT_EQ(Sorted(allowed), Sorted(Differences(before, TakeSnapshot())))
+            << "the rollback left other differences than those it never undoes";
+    }
+
+    CScratchDir m_dest;
+    CScratchDir m_sys;
+    CSetupMngr m_mngr;
+};
+
+TEST_F(Rollback, CopyPhaseFailureRemovesWhatTheCopyCreated)
+{
+    Snapshot before = TakeSnapshot();
+    SimulateCopy(false);
+    m_mngr.Rollback();
+    ExpectOnlyLeftovers(before, CopyLeftovers());
+    ExpectCursorAtRootWithRealTopDirs();
+}
+
+TEST_F(Rollback, UninstallerThatExistedStays)
+{
+    ASSERT_TRUE(WriteFileText(m_dest / "Uninst.exe", "earlier uninstaller"));
+    Snapshot before = TakeSnapshot();
+    SimulateCopy(false);
+    m_mngr.m_rollback.m_bUninstallerNew = FALSE;
+    m_mngr.Rollback();
+    Lines allowed = CopyLeftovers();
+    allowed.push_back("~ dest\\Uninst.exe");
+    ExpectOnlyLeftovers(before, allowed);
+}
+
+TEST_F(Rollback, FileThatCannotBeDeletedDoesNotStopTheOthers)
+{
+    Snapshot before = TakeSnapshot();
+    SimulateCopy(false);
+    HANDLE hHeld = CreateFileA((m_dest / "VB\\Joust\\Joust.vbp").c_str(), GENERIC_READ, 0, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
+    m_mngr.Rollback();
+    CloseHandle(hHeld);
+    Lines allowed = CopyLeftovers();
+    allowed.push_back("+ dest\\VB\\Joust\\Joust.vbp");
+    ExpectOnlyLeftovers(before, allowed);
+}
+
+TEST_F(Rollback, SystemUpdateFailureUndoesTheEntriesWrittenSoFar)
+{
+    WriteText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", "Tilewright 1.0");
+    WriteText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString", "D:\\Old\\Uninst.exe");
+    WriteText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "Publisher", "Tile Works");
+    // Longer than a dword: its read fails after rows 1 to 4 and two counts.
+    const BYTE eight[8] = {1, 0, 0, 0, 0, 0, 0, 0};
+    WriteValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "bad.dll").c_str(), REG_BINARY, eight, sizeof eight);
+    Snapshot before = TakeSnapshot();
+
+    SimulateCopy(true, {{"bad.dll", FILE_SHARED}});
+    SetLastError(0);
+    ASSERT_FALSE(m_mngr.UpdateSystem());
+    ASSERT_EQ(static_cast<DWORD>(ERROR_MORE_DATA), GetLastError());
+    ASSERT_EQ(3u, QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "counted.dll").c_str()).Dword())
+        << "the update should have raised the count before failing";
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, APP_PATHS_KEY));
+    m_mngr.Rollback();
+
+    ExpectOnlyLeftovers(before, CopyLeftovers());
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, APP_PATHS_KEY)) << "a key the run created is deleted";
+    EXPECT_EQ("Tilewright 1.0", QueryValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName").Text());
+    EXPECT_EQ(2u, QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "counted.dll").c_str()).Dword());
+    ExpectCursorAtRootWithRealTopDirs();
+}
+
+TEST_F(Rollback, SaveFailureUndoesTheWholeSystemUpdate)
+{
+    WriteText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr, "D:\\Old\\Rollsmith.exe");
+    WriteText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", "D:\\Old");
+    WriteText(HKEY_CLASSES_ROOT, EXT_KEY, nullptr, "Old.Document");
+    ASSERT_TRUE(CreateDirectoryA((m_dest / "Setup.inf").c_str(), nullptr));
+    Snapshot before = TakeSnapshot();
+
+    SimulateCopy(true, {{"reg.dll", FILE_REGISTER}});
+    ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
+    ASSERT_TRUE(m_mngr.RegisterDlls());
+    m_mngr.SetReadMeText(nullptr);
+    ASSERT_FALSE(m_mngr.SaveInstallInfo()) << "a directory in the way should refuse the save";
+    ASSERT_EQ(1u, Calls().size()) << "the refused save is reported";
+    m_mngr.Rollback();
+
+    Lines allowed = CopyLeftovers();
+    // Values written into an extension key that existed, and a library's
+    // own registration, are never undone.
+    allowed.push_back("~ Ext\\|");
+    allowed.push_back("+ Ext\\ShellNew\\");
+    allowed.push_back("+ Ext\\ShellNew\\|NullFile");
+    allowed.push_back("+ Registered\\");
+    allowed.push_back("+ Registered\\|reg.dll");
+    ExpectOnlyLeftovers(before, allowed);
+    EXPECT_EQ("D:\\Old\\Rollsmith.exe", QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr).Text())
+        << "the App Paths values of an earlier installation are back";
+    EXPECT_EQ("D:\\Old", QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path").Text());
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, DOC_TYPE_KEY)) << "the new document type goes, command and all";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
+}
+
+TEST_F(Rollback, DocumentTypeThatExistedKeepsWhatTheRunWrote)
+{
+    WriteText(HKEY_CLASSES_ROOT, DOC_TYPE_KEY, nullptr, "Old Resource");
+    Snapshot before = TakeSnapshot();
+    SimulateCopy(true);
+    ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
+    m_mngr.Rollback();
+
+    Lines allowed = CopyLeftovers();
+    allowed.push_back("~ DocType\\|");
+    allowed.push_back("+ DocType\\shell\\");
+    allowed.push_back("+ DocType\\shell\\open\\");
+    allowed.push_back("+ DocType\\shell\\open\\command\\");
+    allowed.push_back("+ DocType\\shell\\open\\command\\|");
+    ExpectOnlyLeftovers(before, allowed);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, EXT_KEY)) << "the new extension key goes";
+}
+
+TEST_F(Rollback, CountChangedMeanwhileIsLoweredOrLeft)
+{
+    SimulateCopy(true);
+    ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
+    WriteDword(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "new.dll").c_str(), 0);
+    DeleteRegValue(HKEY_LOCAL_MACHINE, SHARED_KEY.c_str(), (m_sys / "counted.dll").c_str());
+    m_mngr.Rollback();
+    EXPECT_EQ(0u, QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "new.dll").c_str()).Dword())
+        << "a count of 0 is not wrapped round";
+    EXPECT_FALSE(QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "counted.dll").c_str()).bPresent)
+        << "a count that can no longer be read is left alone";
+}
+
+// ---------------------------------------------------------------------------
+// Recognising an earlier installation
+
+class ExistingInstallation : public ::testing::Test {
+protected:
+    ExistingInstallation() : m_dir("Tilewright Earlier") {}
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.IsMade());
+        Calls().clear();
+        memcpy(m_mngr.m_ident, IDENT, sizeof IDENT);
+    }
+
+    void PutUninstaller(const char* pszPayload)
+    {
+        std::string strSource = BuildPath("tools\\payload\\") + pszPayload;
+        ASSERT_TRUE(CopyFileA(strSource.c_str(), (m_dir / "Uninst.exe").c_str(), FALSE))
+            << "cannot copy " << strSource;
+    }
+
+    // A "\Setup.inf" saved by an engine whose product word is dwProduct.
+    void PutSetupInfo(DWORD dwProduct, const std::string& strDir)
+    {
+        CSetupMngr earlier;
+        earlier.m_pfnCallback = RecordingCallback;
+        memcpy(earlier.m_ident, IDENT, sizeof IDENT);
+        memcpy(earlier.m_ident + 4, &dwProduct, sizeof dwProduct);
+        earlier.m_ident[0] = 0x77;
+        earlier.m_strDestDir = strDir.c_str();
+        earlier.m_strProductName = "Tilewright 1.0";
+        CTopDirs top = AddTopDirs(earlier);
+        AddFile(top.pSys, "C:\\windows\\system32\\tilew32.ocx", FILE_SHARED | FILE_REGISTER);
+        AddFile(top.pApp, strDir + "\\Mapsmith.exe", FILE_PROGRAM_ITEM);
+        ASSERT_TRUE(earlier.SaveInstallInfo()) << "cannot write the earlier installation's information";
+    }
+
+    DWORD OwnProduct() const
+    {
+        DWORD dw;
+        memcpy(&dw, IDENT + 4, sizeof dw);
+        return dw;
+    }
+
+    BOOL Check() { return m_mngr.CheckExistingInstallation(m_dir.Path().c_str()); }
+
+    CScratchDir m_dir;
+    CSetupMngr m_mngr;
+};
+
+TEST_F(ExistingInstallation, EmptyDirectoryIsFree)
+{
+    EXPECT_TRUE(Check());
+    EXPECT_EQ(nullptr, m_mngr.m_pPrevInstall);
+}
+
+TEST_F(ExistingInstallation, EarlierInstallationOfThisProductIsKept)
+{
+    PutUninstaller("payload_uninst.exe");
+    PutSetupInfo(OwnProduct(), m_dir.Path());
+    EXPECT_TRUE(Check());
+    ASSERT_NE(nullptr, m_mngr.m_pPrevInstall) << "the earlier installation should be kept";
+    const CSetupMngr& prev = *m_mngr.m_pPrevInstall;
+    EXPECT_STREQ("Tilewright 1.0", prev.m_strProductName);
+    EXPECT_EQ(0x77, prev.m_ident[0]) << "the whole header is read into the kept object";
+    ASSERT_EQ(2, prev.m_root.children.GetCount());
+    POSITION pos = prev.m_root.children.GetHeadPosition();
+    prev.m_root.children.GetNext(pos);
+    const CDirNode* pSys = prev.m_root.children.GetNext(pos);
+    ASSERT_EQ(1, pSys->files.GetCount());
+    EXPECT_STREQ("C:\\windows\\system32\\tilew32.ocx", pSys->files.GetAt(pSys->files.GetHeadPosition())->m_strPath);
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(ExistingInstallation, EitherFileAloneCountsWhenItMatches)
+{
+    PutUninstaller("payload_uninst.exe");
+    EXPECT_TRUE(Check()) << "only this setup's uninstaller";
+    EXPECT_EQ(nullptr, m_mngr.m_pPrevInstall);
+    DeleteFileA((m_dir / "Uninst.exe").c_str());
+    PutSetupInfo(OwnProduct(), m_dir.Path());
+    EXPECT_TRUE(Check()) << "only the information of this product";
+    EXPECT_NE(nullptr, m_mngr.m_pPrevInstall);
+}
+
+TEST_F(ExistingInstallation, AnotherProductsInformationIsAnotherApplication)
+{
+    PutUninstaller("payload_uninst.exe");
+    PutSetupInfo(OwnProduct() ^ 1, m_dir.Path());
+    EXPECT_FALSE(Check());
+    EXPECT_EQ(nullptr, m_mngr.m_pPrevInstall) << "another product's information is not kept";
+}
+
+TEST_F(ExistingInstallation, OtherUninstallersAreAnotherApplication)
+{
+    PutSetupInfo(OwnProduct(), m_dir.Path());
+    PutUninstaller("payload_uninst_other.exe");
+    EXPECT_FALSE(Check()) << "\"Uninstall\" is not \"UNINSTALL\"";
+    PutUninstaller("payload_noversion.dll");
+    EXPECT_FALSE(Check()) << "an uninstaller without version strings";
+    ASSERT_TRUE(WriteFileText(m_dir / "Uninst.exe", "not a program"));
+    EXPECT_FALSE(Check());
+    EXPECT_EQ(nullptr, m_mngr.m_pPrevInstall);
+}
+
+TEST_F(ExistingInstallation, DamagedInformationIsRefusedWithoutCrash)
+{
+    PutUninstaller("payload_uninst.exe");
+    PutSetupInfo(OwnProduct(), m_dir.Path());
+    std::string strWhole = ReadFileText(m_dir / "Setup.inf");
+    ASSERT_GT(strWhole.size(), 40u);
+    for (size_t nLength : {strWhole.size() - 1, strWhole.size() / 2, size_t(30), size_t(28), size_t(10),
+                           size_t(0)}) {
+        ASSERT_TRUE(WriteFileText(m_dir / "Setup.inf", strWhole.substr(0, nLength)));
+        EXPECT_FALSE(Check()) << "a Setup.inf cut to " << nLength << " bytes";
+        EXPECT_EQ(nullptr, m_mngr.m_pPrevInstall) << "a half-read earlier installation is kept";
+    }
+    std::string strHostile = strWhole.substr(0, 28) + std::string(8, '\xFF') + strWhole.substr(36);
+    ASSERT_TRUE(WriteFileText(m_dir / "Setup.inf", strHostile));
+    EXPECT_FALSE(Check()) << "a Setup.inf with a hostile record";
+    ASSERT_TRUE(WriteFileText(m_dir / "Setup.inf", "XXXX" + strWhole.substr(4)));
+    EXPECT_FALSE(Check()) << "a Setup.inf with another magic number";
+}
+
+TEST_F(ExistingInstallation, AnotherDirectoryForgetsTheEarlierInstallation)
+{
+    PutUninstaller("payload_uninst.exe");
+    PutSetupInfo(OwnProduct(), m_dir.Path());
+    ASSERT_TRUE(Check());
+    ASSERT_NE(nullptr, m_mngr.m_pPrevInstall);
+    CScratchDir other("Tilewright Elsewhere");
+    EXPECT_TRUE(m_mngr.CheckExistingInstallation(other.Path().c_str()));
+    EXPECT_EQ(nullptr, m_mngr.m_pPrevInstall)
+        << "the information of a directory no longer chosen must not stay";
+
+    ASSERT_TRUE(Check());
+    ASSERT_NE(nullptr, m_mngr.m_pPrevInstall);
+    m_mngr.ClearPrevInstall();
+    EXPECT_EQ(nullptr, m_mngr.m_pPrevInstall);
+}
+
+TEST_F(ExistingInstallation, SharedFilesOfTheEarlierInstallationAreNotCountedAgain)
+{
+    CScratchDir sys("rollback-earlier-system");
+    std::string strKnown = sys / "known.dll";
+    std::string strNew = sys / "newer.dll";
+    CSetupMngr earlier;
+    memcpy(earlier.m_ident, IDENT, sizeof IDENT);
+    earlier.m_strDestDir = m_dir.Path().c_str();
+    AddFile(AddTopDirs(earlier).pSys, strKnown, FILE_SHARED);
+    ASSERT_TRUE(earlier.SaveInstallInfo());
+    PutUninstaller("payload_uninst.exe");
+    ASSERT_TRUE(Check());
+
+    m_mngr.m_strMainExe = MAIN_EXE;
+    m_mngr.m_strDocExt = DOC_EXT;
+    m_mngr.m_strProductName = PRODUCT;
+    m_mngr.m_strDestDir = m_dir.Path().c_str();
+    CTopDirs top = AddTopDirs(m_mngr);
+    AddFile(top.pSys, strKnown, FILE_SHARED);
+    AddFile(top.pSys, strNew, FILE_SHARED);
+    WriteDword(HKEY_LOCAL_MACHINE, SHARED_KEY, strKnown.c_str(), 1);
+    WriteDword(HKEY_LOCAL_MACHINE, SHARED_KEY, strNew.c_str(), 1);
+    EXPECT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
+    EXPECT_EQ(1u, QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, strKnown.c_str()).Dword());
+    EXPECT_EQ(2u, QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, strNew.c_str()).Dword());
+
+    for (const std::string& strPath : {strKnown, strNew})
+        DeleteRegValue(HKEY_LOCAL_MACHINE, SHARED_KEY.c_str(), strPath.c_str());
+    DeleteRegKeyTree(HKEY_LOCAL_MACHINE, APP_PATHS_KEY.c_str());
+    DeleteRegKeyTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY.c_str());
+    DeleteRegKeyTree(HKEY_CLASSES_ROOT, DOC_TYPE_KEY.c_str());
+    DeleteRegKeyTree(HKEY_CLASSES_ROOT, EXT_KEY.c_str());
+}
+
+}
