@@ -1,10 +1,412 @@
 // The copy phase: the destination directory, the uninstaller and every file
-// of the tree from the data volumes.
+// of the tree from the data volumes. Every file is written completely to a
+// "Fil" temporary file beside its target and then moved over it in one step,
+// so a target is never left half-written.
 #include "SetupMngr.h"
 
-#include "NotBuilt.h"
+#include "model/DataVolume.h"
+#include "platform/FileUtil.h"
+#include "platform/VersionInfo.h"
+
+#include <cstdio>
+
+namespace {
+const char COPY_UNINSTALLER_SOURCE[] = "\\_Uninst.ex_";
+const char COPY_UNINSTALLER_TARGET[] = "\\Uninst.exe";
+const char COPY_APP_DIR_NAME[] = "Applikation";
+const char COPY_SYSTEM_DIR_NAME[] = "WinSys";
+const int COPY_SOURCE_PATH_CHARS = 260;
+const DWORD COPY_MAX_DISKS = 0x10000;
+// Offsets within a volume are seeked to as signed 32-bit values.
+const ULONGLONG COPY_MAX_VOLUME_DATA = 0x7FFFFFFF - DATAVOLUME_HEADER_SIZE;
+
+INT_PTR StringArg(const CString& str)
+{
+    return reinterpret_cast<INT_PTR>(&str);
+}
+
+ULONGLONG TreeDataBytes(const CDirNode& node)
+{
+    ULONGLONG ullTotal = 0;
+    for (POSITION pos = node.children.GetHeadPosition(); pos;)
+        ullTotal += TreeDataBytes(*node.children.GetNext(pos));
+    for (POSITION pos = node.files.GetHeadPosition(); pos;)
+        ullTotal += node.files.GetNext(pos)->m_dwSize;
+    return ullTotal;
+}
+
+// The file data the volume of a disk must hold: the capacity for every
+// volume but the last, the rest of the stream for the last one.
+DWORD ExpectedVolumeData(ULONGLONG ullTotal, DWORD nDiskType, WORD wDisk)
+{
+    ULONGLONG ullCapacity = DataVolumeCapacity(nDiskType);
+    if (ullCapacity == 0)
+        return wDisk == 0 ? static_cast<DWORD>(ullTotal) : 0;
+    ULONGLONG ullStart = ullCapacity * wDisk;
+    if (ullStart >= ullTotal)
+        return 0;
+    ULONGLONG ullRest = ullTotal - ullStart;
+    return static_cast<DWORD>(ullRest < ullCapacity ? ullRest : ullCapacity);
+}
+
+// Moves the finished temporary file over the target in one step, so that a
+// failed move leaves the target as it was.
+void MoveIntoPlace(const CString& strTemp, const CString& strTarget)
+{
+    if (!MoveFileExA(strTemp, strTarget, MOVEFILE_REPLACE_EXISTING))
+        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strTarget);
+}
+
+CString MakeTempFileBeside(const CString& strDir, const CString& strTarget)
+{
+    CString strTemp = MakeTempFileName(strDir, "");
+    if (strTemp.IsEmpty())
+        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strTarget);
+    return strTemp;
+}
+
+// Removes a temporary file on a clean-up path; its absence is no error.
+void DiscardTempFile(const CString& strTemp)
+{
+    if (!strTemp.IsEmpty())
+        DeleteFileA(strTemp);
+}
+
+// A file of the directory's name does not count as the directory.
+BOOL MakeDirectory(const CString& strDir)
+{
+    if (!CreateDirectoryPath(strDir))
+        return FALSE;
+    DWORD dwResult = CheckDirectoryExists(strDir);
+    if (dwResult == ERROR_SUCCESS)
+        return TRUE;
+    SetLastError(dwResult);
+    return FALSE;
+}
+
+CInstallDir* TopLevelDir(CDirNode& root, int nIndex)
+{
+    POSITION pos = root.children.GetHeadPosition();
+    for (int i = 0; pos && i < nIndex; ++i)
+        root.children.GetNext(pos);
+    return pos ? root.children.GetAt(pos)->dir : nullptr;
+}
+
+// How taking a file's data from the stream ended.
+enum CopyStreamResult {
+    COPYSTREAM_DONE,
+    COPYSTREAM_CANCELLED,
+    COPYSTREAM_NO_VOLUME,
+};
+}
 
 BOOL CSetupMngr::CopyFiles()
 {
-    return NotBuilt();
+    CInstallDir* pAppDir = TopLevelDir(m_root, 0);
+    CInstallDir* pSysDir = TopLevelDir(m_root, 1);
+    if (!pAppDir || !pSysDir) {
+        SetLastError(SETUP_E_INFO_INVALID);
+        return FALSE;
+    }
+    pAppDir->m_strPath = m_strDestDir;
+    pSysDir->m_strPath = m_strSystemDir;
+    m_dwBytesTotal = m_dwAppBytes + m_dwSysBytes + m_dwOtherBytes;
+
+    if (!InstallUninstaller() || !CopyTree())
+        return FALSE;
+    pAppDir->m_strPath = COPY_APP_DIR_NAME;
+    pSysDir->m_strPath = COPY_SYSTEM_DIR_NAME;
+    return TRUE;
+}
+
+BOOL CSetupMngr::InstallUninstaller()
+{
+    if (!MakeDirectory(m_strDestDir)) {
+        DWORD dwError = GetLastError();
+        m_pfnCallback(SCB_ERROR, SCBE_CREATEDIR, StringArg(m_strDestDir));
+        SetLastError(dwError);
+        return FALSE;
+    }
+    CString strTarget = m_strDestDir + COPY_UNINSTALLER_TARGET;
+    CString strTemp;
+    CProgressFile dst;
+    CProgressFile src;
+    try {
+        strTemp = MakeTempFileBeside(m_strDestDir, strTarget);
+        CString strName = GetFileNameFromPath(strTarget);
+        if (!m_pfnCallback(SCB_STATUSTEXT, StringArg(strName), 0)) {
+            DiscardTempFile(strTemp);
+            return FALSE;
+        }
+
+        DWORD dwExists = CheckFileExists(strTarget);
+        if (dwExists != ERROR_SUCCESS && dwExists != ERROR_FILE_NOT_FOUND)
+            CFileException::ThrowOsError(static_cast<LONG>(dwExists), strTarget);
+        BOOL bExisted = dwExists == ERROR_SUCCESS;
+        CFileStatus status;
+        if (bExisted && CFile::GetStatus(strTarget, status) && (status.m_attribute & FILE_ATTRIBUTE_READONLY)) {
+            status.m_attribute &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+            CFile::SetStatus(strTarget, status);
+        }
+
+        char szSource[COPY_SOURCE_PATH_CHARS];
+        int nLength = std::snprintf(szSource, sizeof szSource, "%s%s", static_cast<const char*>(m_strSourceDir),
+                                    COPY_UNINSTALLER_SOURCE);
+        if (nLength < 0 || nLength >= COPY_SOURCE_PATH_CHARS)
+            CFileException::ThrowOsError(ERROR_FILENAME_EXCED_RANGE, m_strSourceDir + COPY_UNINSTALLER_SOURCE);
+
+        dst.m_pfnProgress = ReportProgress;
+        dst.Open(strTemp, CFile::modeCreate | CFile::modeWrite);
+        src.Open(szSource, CFile::modeRead | CFile::shareDenyWrite);
+        BOOL bCopied = dst.CopyFrom(src);
+        dst.Close();
+        src.Close();
+        if (!bCopied) {
+            DiscardTempFile(strTemp);
+            SetLastError(SETUP_E_COPY);
+            return FALSE;
+        }
+        MoveIntoPlace(strTemp, strTarget);
+        if (!bExisted)
+            m_rollback.m_bUninstallerNew = TRUE;
+        return TRUE;
+    } catch (CException& e) {
+        DWORD dwError = GetLastError();
+        ReportFileError(&e, strTarget);
+        dst.Abort();
+        src.Abort();
+        DiscardTempFile(strTemp);
+        SetLastError(dwError);
+        return FALSE;
+    }
+}
+
+BOOL CSetupMngr::CopyTree()
+{
+    ULONGLONG ullTotal = TreeDataBytes(m_root);
+    DWORD nDiskType = m_nDiskType;
+    BOOL bTooLarge = DataVolumeCapacity(nDiskType) == 0 ? ullTotal > COPY_MAX_VOLUME_DATA
+                                                        : DataVolumeCount(ullTotal, nDiskType) > COPY_MAX_DISKS;
+    if (bTooLarge) {
+        m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
+        SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+        return FALSE;
+    }
+    if (!OpenDataVolume())
+        return FALSE;
+
+    BOOL bOk = TRUE;
+    CObject* pItem = nullptr;
+    POSITION pos = nullptr;
+    for (int nItem = GetFirstItem(pItem, pos); bOk && nItem != ITEM_END; nItem = GetNextItem(pItem, pos)) {
+        switch (nItem) {
+        case ITEM_ENTER_DIR:
+            if (!pItem) {
+                m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
+                SetLastError(ERROR_INVALID_DATA);
+                bOk = FALSE;
+                break;
+            }
+            EnterDirectory(m_pCurNode->children.GetAt(pos));
+            if (!MakeDirectory(m_strCurPath)) {
+                DWORD dwError = GetLastError();
+                m_pfnCallback(SCB_ERROR, SCBE_CREATEDIR, StringArg(m_strCurPath));
+                SetLastError(dwError);
+                bOk = FALSE;
+            }
+            break;
+        case ITEM_LEAVE_DIR:
+            ChangeDirectory(-1);
+            break;
+        case ITEM_FILE:
+            bOk = InstallFile(static_cast<CInstalledFile*>(pItem));
+            break;
+        }
+    }
+    m_dataFile.Abort();
+    return bOk;
+}
+
+BOOL CSetupMngr::InstallFile(CInstalledFile* pFile)
+{
+    CString strName = pFile->GetFileName();
+    pFile->m_strPath = m_strCurPath + "\\" + strName;
+    if (!m_pfnCallback(SCB_STATUSTEXT, StringArg(strName), 0))
+        return FALSE;
+
+    DWORD dwBits = 0;
+    if (!CheckInstalledVersion(pFile->m_strPath, pFile->m_version, m_nTopIndex == 1, dwBits)) {
+        SetLastError(SETUP_E_TARGET_CHECK);
+        return FALSE;
+    }
+    if (dwBits & VERCHECK_NOT_OLDER)
+        return SkipFileData(pFile);
+    if (!(dwBits & VERCHECK_EXISTS)) {
+        if (!CopyFileData(pFile))
+            return FALSE;
+        m_rollback.m_newFiles.AddTail(pFile);
+        return TRUE;
+    }
+
+    int nAnswer = 0;
+    if (!CheckReadOnly(pFile, nAnswer))
+        return FALSE;
+    switch (nAnswer) {
+    case SCBR_OVERWRITE:
+        if (dwBits & VERCHECK_IN_USE) {
+            m_pfnCallback(SCB_ERROR, SCBE_FILEINUSE, StringArg(pFile->m_strPath));
+            return FALSE;
+        }
+        return CopyFileData(pFile);
+    case SCBR_SKIP:
+        return SkipFileData(pFile);
+    default:
+        return FALSE;
+    }
+}
+
+BOOL CSetupMngr::CheckReadOnly(CInstalledFile* pFile, int& nAnswer)
+{
+    const CString& strTarget = pFile->m_strPath;
+    nAnswer = SCBR_OVERWRITE;
+    try {
+        CFileStatus status;
+        if (CFile::GetStatus(strTarget, status) && (status.m_attribute & FILE_ATTRIBUTE_READONLY)) {
+            nAnswer = m_pfnCallback(SCB_READONLY, StringArg(strTarget), 0);
+            if (nAnswer == SCBR_OVERWRITE) {
+                status.m_attribute &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+                CFile::SetStatus(strTarget, status);
+            }
+        }
+        return TRUE;
+    } catch (CException& e) {
+        ReportFileError(&e, strTarget);
+        SetLastError(SETUP_E_ATTRIBUTES);
+        return FALSE;
+    }
+}
+
+BOOL CSetupMngr::CopyFileData(CInstalledFile* pFile)
+{
+    const CString& strTarget = pFile->m_strPath;
+    CString strTemp;
+    CProgressFile out;
+    out.m_pfnProgress = ReportProgress;
+    try {
+        strTemp = MakeTempFileBeside(m_strCurPath, strTarget);
+        out.Open(strTemp, CFile::modeCreate | CFile::modeWrite);
+
+        // The data begin at the read position of the open volume and may
+        // run on over later ones; the next volume is opened only when data
+        // are still wanted, so a file ending with its volume asks for no disk.
+        int nResult = COPYSTREAM_DONE;
+        for (DWORD dwLeft = pFile->m_dwSize; dwLeft > 0 && nResult == COPYSTREAM_DONE;) {
+            if (m_dwDataLeft == 0) {
+                ++m_wDisk;
+                if (!OpenDataVolume()) {
+                    nResult = COPYSTREAM_NO_VOLUME;
+                    break;
+                }
+            }
+            DWORD dwChunk = dwLeft < m_dwDataLeft ? dwLeft : m_dwDataLeft;
+            DWORD dwReadPos = m_dataFile.GetLength() - m_dwDataLeft;
+            if (!out.CopyBlock(out.SeekToEnd(), dwChunk, m_dataFile, dwReadPos))
+                nResult = COPYSTREAM_CANCELLED;
+            m_dwDataLeft -= dwChunk;
+            dwLeft -= dwChunk;
+        }
+
+        if (nResult == COPYSTREAM_NO_VOLUME) {
+            DWORD dwError = GetLastError();
+            out.Abort();
+            DiscardTempFile(strTemp);
+            SetLastError(dwError);
+            return FALSE;
+        }
+        out.Close();
+        if (nResult == COPYSTREAM_CANCELLED) {
+            DiscardTempFile(strTemp);
+            SetLastError(SETUP_E_COPY);
+            return FALSE;
+        }
+
+        DWORD dwExists = CheckFileExists(strTarget);
+        if (dwExists != ERROR_SUCCESS && dwExists != ERROR_FILE_NOT_FOUND) {
+            DiscardTempFile(strTemp);
+            SetLastError(SETUP_E_TARGET_ACCESS);
+            return FALSE;
+        }
+        MoveIntoPlace(strTemp, strTarget);
+        return TRUE;
+    } catch (CException& e) {
+        DWORD dwError = GetLastError();
+        ReportFileError(&e, strTarget);
+        out.Abort();
+        DiscardTempFile(strTemp);
+        SetLastError(dwError);
+        return FALSE;
+    }
+}
+
+BOOL CSetupMngr::SkipFileData(CInstalledFile* pFile)
+{
+    DWORD dwSize = pFile->m_dwSize;
+    if (dwSize <= m_dwDataLeft) {
+        m_dwDataLeft -= dwSize;
+    } else {
+        // The file's last byte decides the volume to stand in: one that the
+        // file fills to its end is kept, its successor not yet opened.
+        DWORD dwOver = dwSize - m_dwDataLeft;
+        DWORD dwCapacity = DataVolumeCapacity(m_nDiskType);
+        if (dwCapacity == 0) {
+            m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
+            SetLastError(ERROR_INVALID_DATA);
+            return FALSE;
+        }
+        DWORD dwVolumes = (dwOver - 1) / dwCapacity + 1;
+        if (m_wDisk + dwVolumes >= COPY_MAX_DISKS) {
+            m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
+            SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+            return FALSE;
+        }
+        m_wDisk = static_cast<WORD>(m_wDisk + dwVolumes);
+        if (!OpenDataVolume())
+            return FALSE;
+        m_dwDataLeft -= dwOver - (dwVolumes - 1) * dwCapacity;
+    }
+    return ReportProgress(dwSize) != 0;
+}
+
+BOOL CSetupMngr::OpenDataVolume()
+{
+    BOOL bAsk = m_wDisk != 0;
+    m_dataFile.Abort();
+    // A volume of another length than its place in the stream asks for
+    // would shift every later file's data: it counts as the wrong disk.
+    DWORD dwExpected = ExpectedVolumeData(TreeDataBytes(m_root), m_nDiskType, m_wDisk);
+    CString strPath = m_strSourceDir + "\\" + DATAVOLUME_NAME;
+    for (;;) {
+        if (bAsk && !m_pfnCallback(SCB_INSERTDISK, m_wDisk, static_cast<BYTE>(m_strSourceDir[0]))) {
+            SetLastError(SETUP_E_COPY);
+            return FALSE;
+        }
+        bAsk = TRUE;
+        if (CheckFileExists(strPath) != ERROR_SUCCESS)
+            continue;
+        try {
+            m_dataFile.Open(strPath, CFile::modeRead | CFile::shareDenyWrite);
+            WORD wIndex = 0;
+            if (ReadDataVolumeIndex(m_dataFile, wIndex) && wIndex == m_wDisk &&
+                m_dataFile.GetLength() - DATAVOLUME_HEADER_SIZE == dwExpected) {
+                m_dwDataLeft = dwExpected;
+                return TRUE;
+            }
+            m_dataFile.Close();
+        } catch (CException& e) {
+            m_dataFile.Abort();
+            ReportFileError(&e, strPath);
+            SetLastError(SETUP_E_COPY);
+            return FALSE;
+        }
+    }
 }

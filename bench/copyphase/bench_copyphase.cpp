@@ -1,0 +1,513 @@
+// The copy phase against its peers under the same Wine: CopyFiles of 200 MB
+// in 2,000 files (one volume) and of one 100 MB file across 1.44 MB volumes,
+// with a callback that moves a progress bar and pumps messages as the
+// progress dialog does, against a plain CopyFileA of the same files and an
+// NSIS installer of them. Two further figures say where the time goes: the
+// same phase with a callback that does nothing, and a bare read/write loop
+// of the same stream in 10,000-byte and in 1 MB blocks.
+//
+//   bench_copyphase prepare   writes the sources and media below ROOT
+//   bench_copyphase run [n]   times n rounds (default 10), prints medians
+//   bench_copyphase clean     removes ROOT
+//
+// The NSIS installers ROOT\nsis_files.exe and ROOT\nsis_big.exe are built
+// between the two steps by scripts/bench-copy.sh.
+#include "bench/timer/Timer.h"
+
+#include "engine/SetupMngr.h"
+#include "model/DataVolume.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+const char BENCH_ROOT[] = "C:\\bench_copyphase";
+const int FILE_COUNT = 2000;
+const int FILES_PER_DIRECTORY = 100;
+const DWORD FILE_SIZE = 100000;
+const DWORD BIG_SIZE = 100000000;
+const DWORD UNINSTALLER_SIZE = 50000;
+const DWORD BIG_DISK_TYPE = 1;
+// A disk type without a capacity: the whole stream in one volume.
+const DWORD ONE_VOLUME_DISK_TYPE = 2;
+const int DEFAULT_ROUNDS = 10;
+const DWORD NSIS_TIMEOUT_MS = 300000;
+
+std::string Root(const std::string& rel)
+{
+    return std::string(BENCH_ROOT) + "\\" + rel;
+}
+
+std::string DirName(int nDir)
+{
+    return "dir" + std::to_string(nDir);
+}
+
+std::string FileName(int nFile)
+{
+    return "file" + std::to_string(nFile) + ".bin";
+}
+
+void FillPattern(std::vector<BYTE>& bytes, DWORD& x)
+{
+    for (BYTE& b : bytes) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<BYTE>(x >> 16);
+    }
+}
+
+// An open Win32 file that closes itself.
+class CHandleFile {
+public:
+    CHandleFile(const std::string& path, DWORD dwAccess, DWORD dwCreate)
+        : m_h(CreateFileA(path.c_str(), dwAccess, FILE_SHARE_READ, nullptr, dwCreate, FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    CHandleFile(const CHandleFile&) = delete;
+    CHandleFile& operator=(const CHandleFile&) = delete;
+    ~CHandleFile()
+    {
+        if (IsOpen())
+            CloseHandle(m_h);
+    }
+    bool IsOpen() const { return m_h != INVALID_HANDLE_VALUE; }
+    bool Write(const void* p, DWORD n)
+    {
+        DWORD dw = 0;
+        return WriteFile(m_h, p, n, &dw, nullptr) && dw == n;
+    }
+    bool Read(void* p, DWORD n, DWORD& dwRead) { return ReadFile(m_h, p, n, &dwRead, nullptr) != 0; }
+
+    HANDLE m_h;
+};
+
+bool WriteWhole(const std::string& path, const std::vector<BYTE>& bytes)
+{
+    CHandleFile file(path, GENERIC_WRITE, CREATE_ALWAYS);
+    return file.IsOpen() && file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+void DeleteFolder(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = dir + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteFolder(path);
+            else if (!DeleteFileA(path.c_str()))
+                fprintf(stderr, "cannot delete %s\n", path.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+// Bytes and files below a folder, to check each run installed everything.
+void CountFolder(const std::string& dir, ULONGLONG& ullBytes, int& nFiles)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            CountFolder(dir + "\\" + name, ullBytes, nFiles);
+        } else {
+            ullBytes += fd.nFileSizeLow;
+            ++nFiles;
+        }
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+}
+
+// ---------------------------------------------------------------------------
+// Preparing: the plain files, the one-volume medium of the same files, the
+// 100 MB file and its medium of type-1 volumes.
+
+bool PrepareFiles()
+{
+    std::vector<BYTE> bytes(FILE_SIZE);
+    DWORD x = 12345;
+    CHandleFile stream(Root("medium\\Data.dat"), GENERIC_WRITE, CREATE_ALWAYS);
+    const BYTE header[DATAVOLUME_HEADER_SIZE] = {0, 0};
+    if (!stream.IsOpen() || !stream.Write(header, sizeof header))
+        return false;
+    for (int i = 0; i < FILE_COUNT; ++i) {
+        std::string dir = Root("files\\" + DirName(i / FILES_PER_DIRECTORY));
+        if (i % FILES_PER_DIRECTORY == 0 && !CreateDirectoryA(dir.c_str(), nullptr))
+            return false;
+        FillPattern(bytes, x);
+        if (!WriteWhole(dir + "\\" + FileName(i), bytes) || !stream.Write(bytes.data(), FILE_SIZE))
+            return false;
+    }
+    std::vector<BYTE> uninstaller(UNINSTALLER_SIZE, 0x90);
+    return WriteWhole(Root("files\\Uninst.exe"), uninstaller) && WriteWhole(Root("medium\\_Uninst.ex_"), uninstaller) &&
+           WriteWhole(Root("bigmedium\\_Uninst.ex_"), uninstaller);
+}
+
+bool PrepareBig()
+{
+    DWORD dwCapacity = DataVolumeCapacity(BIG_DISK_TYPE);
+    DWORD nVolumes = DataVolumeCount(BIG_SIZE, BIG_DISK_TYPE);
+    CHandleFile big(Root("big\\Big.bin"), GENERIC_WRITE, CREATE_ALWAYS);
+    if (!big.IsOpen())
+        return false;
+    DWORD x = 777;
+    DWORD dwLeft = BIG_SIZE;
+    for (DWORD k = 0; k < nVolumes; ++k) {
+        std::vector<BYTE> data(dwLeft < dwCapacity ? dwLeft : dwCapacity);
+        FillPattern(data, x);
+        std::string path = k == 0 ? Root("bigmedium\\Data.dat") : Root("bigvols\\" + std::to_string(k) + ".dat");
+        CHandleFile volume(path, GENERIC_WRITE, CREATE_ALWAYS);
+        const BYTE header[DATAVOLUME_HEADER_SIZE] = {static_cast<BYTE>(k), static_cast<BYTE>(k >> 8)};
+        if (!volume.IsOpen() || !volume.Write(header, sizeof header) ||
+            !volume.Write(data.data(), static_cast<DWORD>(data.size())) ||
+            !big.Write(data.data(), static_cast<DWORD>(data.size())))
+            return false;
+        dwLeft -= static_cast<DWORD>(data.size());
+    }
+    return true;
+}
+
+int Prepare()
+{
+    DeleteFolder(BENCH_ROOT);
+    for (const char* pszDir : {"", "files", "medium", "big", "bigmedium", "bigvols"}) {
+        std::string dir = *pszDir ? Root(pszDir) : std::string(BENCH_ROOT);
+        if (!CreateDirectoryA(dir.c_str(), nullptr)) {
+            fprintf(stderr, "cannot create %s\n", dir.c_str());
+            return 1;
+        }
+    }
+    if (!PrepareFiles() || !PrepareBig()) {
+        fprintf(stderr, "cannot write the sources (error %lu)\n", GetLastError());
+        return 1;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// The user side of the phase: a progress bar that moves and a message pump
+
+class CProgressWindow {
+public:
+    CProgressWindow()
+    {
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&icc);
+        m_hWnd = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP | WS_VISIBLE, 100, 100, 300, 20, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+        if (m_hWnd)
+            SendMessageA(m_hWnd, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    }
+    CProgressWindow(const CProgressWindow&) = delete;
+    CProgressWindow& operator=(const CProgressWindow&) = delete;
+    ~CProgressWindow()
+    {
+        if (m_hWnd)
+            DestroyWindow(m_hWnd);
+    }
+    HWND m_hWnd;
+};
+
+HWND g_hProgress = nullptr;
+bool g_bPump = true;
+// Volume swaps at the disk prompts are the "user's" time, not the phase's.
+double g_dSwapMs = 0.0;
+DWORD g_nBigVolumes = 0;
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Puts the asked volume of the big medium in place and the one used back.
+bool SwapBigVolume(WORD wDisk)
+{
+    std::string dataDat = Root("bigmedium\\Data.dat");
+    std::string used = Root("bigvols\\" + std::to_string(wDisk - 1) + ".dat");
+    std::string wanted = Root("bigvols\\" + std::to_string(wDisk) + ".dat");
+    return MoveFileExA(dataDat.c_str(), used.c_str(), MOVEFILE_REPLACE_EXISTING) &&
+           MoveFileExA(wanted.c_str(), dataDat.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+bool RestoreBigMedium()
+{
+    std::string dataDat = Root("bigmedium\\Data.dat");
+    std::string last = Root("bigvols\\" + std::to_string(g_nBigVolumes - 1) + ".dat");
+    std::string first = Root("bigvols\\0.dat");
+    return g_nBigVolumes < 2 || (MoveFileExA(dataDat.c_str(), last.c_str(), MOVEFILE_REPLACE_EXISTING) &&
+                                 MoveFileExA(first.c_str(), dataDat.c_str(), MOVEFILE_REPLACE_EXISTING));
+}
+
+int __cdecl BenchCallback(int nType, INT_PTR nArg, INT_PTR)
+{
+    if (nType == SCB_INSERTDISK) {
+        CTimer swap;
+        bool bOk = SwapBigVolume(static_cast<WORD>(nArg));
+        g_dSwapMs += swap.ElapsedMs();
+        return bOk ? 1 : 0;
+    }
+    if (!g_bPump)
+        return 1;
+    if (nType == SCB_PROGRESS && g_hProgress)
+        SendMessageA(g_hProgress, PBM_SETPOS, static_cast<WPARAM>(nArg), 0);
+    Pump();
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// The contenders. Each returns the milliseconds taken, or a negative value
+// when it failed.
+
+CDirNode* AddDir(CDirNode* pParent, const std::string& name)
+{
+    CDirNode* pNode = new CDirNode(pParent);
+    pNode->dir = new CInstallDir;
+    pNode->dir->SetPath(name.c_str());
+    pParent->children.AddTail(pNode);
+    return pNode;
+}
+
+void AddFile(CDirNode* pNode, const std::string& name, DWORD dwSize)
+{
+    CInstalledFile* pFile = new CInstalledFile;
+    pFile->SetPath(name.c_str());
+    pFile->m_dwSize = dwSize;
+    pNode->files.AddTail(pFile);
+}
+
+double RunCopyFiles(bool bBig, bool bPump)
+{
+    CSetupMngr engine;
+    engine.Reset();
+    CDirNode* pApp = AddDir(&engine.m_root, "Applikation");
+    AddDir(&engine.m_root, "WinSys");
+    if (bBig) {
+        AddFile(pApp, "Big.bin", BIG_SIZE);
+        engine.m_nDiskType = BIG_DISK_TYPE;
+        engine.m_strSourceDir = Root("bigmedium").c_str();
+        engine.m_dwAppBytes = BIG_SIZE + UNINSTALLER_SIZE;
+    } else {
+        CDirNode* pDir = nullptr;
+        for (int i = 0; i < FILE_COUNT; ++i) {
+            if (i % FILES_PER_DIRECTORY == 0)
+                pDir = AddDir(pApp, DirName(i / FILES_PER_DIRECTORY));
+            AddFile(pDir, FileName(i), FILE_SIZE);
+        }
+        engine.m_nDiskType = ONE_VOLUME_DISK_TYPE;
+        engine.m_strSourceDir = Root("medium").c_str();
+        engine.m_dwAppBytes = FILE_COUNT * FILE_SIZE + UNINSTALLER_SIZE;
+    }
+    engine.m_pfnCallback = BenchCallback;
+    engine.m_strDestDir = Root("out").c_str();
+    engine.m_strSystemDir = Root("out").c_str();
+    g_bPump = bPump;
+    g_dSwapMs = 0.0;
+
+    CTimer timer;
+    BOOL bOk = engine.CopyFiles();
+    double dMs = timer.ElapsedMs() - g_dSwapMs;
+    if (bBig && !RestoreBigMedium())
+        fprintf(stderr, "cannot put the big medium back in order\n");
+    if (!bOk) {
+        fprintf(stderr, "CopyFiles failed: %08lx\n", GetLastError());
+        return -1.0;
+    }
+    return dMs;
+}
+
+double RunCopyFileA(bool bBig)
+{
+    CTimer timer;
+    std::string out = Root("out");
+    if (!CreateDirectoryA(out.c_str(), nullptr))
+        return -1.0;
+    if (!CopyFileA(Root("files\\Uninst.exe").c_str(), (out + "\\Uninst.exe").c_str(), FALSE))
+        return -1.0;
+    if (bBig)
+        return CopyFileA(Root("big\\Big.bin").c_str(), (out + "\\Big.bin").c_str(), FALSE) ? timer.ElapsedMs() : -1.0;
+    for (int i = 0; i < FILE_COUNT; ++i) {
+        std::string rel = DirName(i / FILES_PER_DIRECTORY);
+        if (i % FILES_PER_DIRECTORY == 0 && !CreateDirectoryA((out + "\\" + rel).c_str(), nullptr))
+            return -1.0;
+        rel += "\\" + FileName(i);
+        if (!CopyFileA(Root("files\\" + rel).c_str(), (out + "\\" + rel).c_str(), FALSE))
+            return -1.0;
+    }
+    return timer.ElapsedMs();
+}
+
+double RunNsis(bool bBig)
+{
+    std::string exe = Root(bBig ? "nsis_big.exe" : "nsis_files.exe");
+    std::string cmd = "\"" + exe + "\" /D=" + Root("out");
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    CTimer timer;
+    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1.0;
+    DWORD dwWait = WaitForSingleObject(pi.hProcess, NSIS_TIMEOUT_MS);
+    double dMs = timer.ElapsedMs();
+    DWORD dwCode = 1;
+    GetExitCodeProcess(pi.hProcess, &dwCode);
+    if (dwWait != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return dwWait == WAIT_OBJECT_0 && dwCode == 0 ? dMs : -1.0;
+}
+
+// The stream of the one-volume medium into the 2,000 files, each through a
+// temporary file and a rename, with no engine around it: the I/O alone.
+double RunRawBlocks(DWORD dwBlock)
+{
+    std::vector<BYTE> buffer(dwBlock);
+    CTimer timer;
+    std::string out = Root("out");
+    if (!CreateDirectoryA(out.c_str(), nullptr))
+        return -1.0;
+    CHandleFile stream(Root("medium\\Data.dat"), GENERIC_READ, OPEN_EXISTING);
+    DWORD dwRead = 0;
+    if (!stream.IsOpen() || !stream.Read(buffer.data(), DATAVOLUME_HEADER_SIZE, dwRead))
+        return -1.0;
+    for (int i = 0; i < FILE_COUNT; ++i) {
+        std::string dir = out + "\\" + DirName(i / FILES_PER_DIRECTORY);
+        if (i % FILES_PER_DIRECTORY == 0 && !CreateDirectoryA(dir.c_str(), nullptr))
+            return -1.0;
+        std::string temp = dir + "\\Fil.tmp";
+        {
+            CHandleFile file(temp, GENERIC_WRITE, CREATE_ALWAYS);
+            for (DWORD dwLeft = FILE_SIZE; dwLeft > 0;) {
+                DWORD dwChunk = dwLeft < dwBlock ? dwLeft : dwBlock;
+                if (!stream.Read(buffer.data(), dwChunk, dwRead) || dwRead != dwChunk || !file.Write(buffer.data(), dwChunk))
+                    return -1.0;
+                dwLeft -= dwChunk;
+            }
+        }
+        if (!MoveFileExA(temp.c_str(), (dir + "\\" + FileName(i)).c_str(), MOVEFILE_REPLACE_EXISTING))
+            return -1.0;
+    }
+    return timer.ElapsedMs();
+}
+
+// ---------------------------------------------------------------------------
+
+struct Contender {
+    const char* pszName;
+    bool bBig;
+    double (*pfnRun)(bool bBig);
+    std::vector<double> times;
+};
+
+double CopyFilesPumping(bool bBig) { return RunCopyFiles(bBig, true); }
+double CopyFilesSilent(bool bBig) { return RunCopyFiles(bBig, false); }
+double Raw10000(bool) { return RunRawBlocks(CProgressFile::COPY_BLOCK_SIZE); }
+double Raw1M(bool) { return RunRawBlocks(1 << 20); }
+
+bool CheckOutput(const Contender& c)
+{
+    ULONGLONG ullBytes = 0;
+    int nFiles = 0;
+    CountFolder(Root("out"), ullBytes, nFiles);
+    bool bRaw = c.pfnRun == Raw10000 || c.pfnRun == Raw1M;
+    ULONGLONG ullWant = (c.bBig ? BIG_SIZE : ULONGLONG(FILE_COUNT) * FILE_SIZE) + (bRaw ? 0 : UNINSTALLER_SIZE);
+    int nWant = (c.bBig ? 1 : FILE_COUNT) + (bRaw ? 0 : 1);
+    if (ullBytes == ullWant && nFiles == nWant)
+        return true;
+    fprintf(stderr, "%s installed %d files of %llu bytes, expected %d of %llu\n", c.pszName, nFiles, ullBytes, nWant,
+            ullWant);
+    return false;
+}
+
+int Run(int nRounds)
+{
+    CProgressWindow progress;
+    g_hProgress = progress.m_hWnd;
+    g_nBigVolumes = DataVolumeCount(BIG_SIZE, BIG_DISK_TYPE);
+    std::vector<Contender> contenders = {
+        {"CopyFiles, pumping callback", false, CopyFilesPumping, {}},
+        {"CopyFiles, silent callback", false, CopyFilesSilent, {}},
+        {"CopyFileA", false, RunCopyFileA, {}},
+        {"NSIS installer", false, RunNsis, {}},
+        {"raw loop, 10,000-byte blocks", false, Raw10000, {}},
+        {"raw loop, 1 MB blocks", false, Raw1M, {}},
+        {"CopyFiles, pumping callback", true, CopyFilesPumping, {}},
+        {"CopyFiles, silent callback", true, CopyFilesSilent, {}},
+        {"CopyFileA", true, RunCopyFileA, {}},
+        {"NSIS installer", true, RunNsis, {}},
+    };
+    // Rounds interleave the contenders, so that drifts of the machine fall
+    // on all of them alike; the page cache is hot for all.
+    for (int r = 0; r < nRounds; ++r) {
+        for (Contender& c : contenders) {
+            DeleteFolder(Root("out"));
+            double dMs = c.pfnRun(c.bBig);
+            if (dMs < 0 || (r == 0 && !CheckOutput(c))) {
+                fprintf(stderr, "%s (%s) failed\n", c.pszName, c.bBig ? "100 MB file" : "2,000 files");
+                return 1;
+            }
+            c.times.push_back(dMs);
+        }
+    }
+    DeleteFolder(Root("out"));
+
+    printf("copy phase: medians of %d runs (warm Wine server, hot page cache)\n", nRounds);
+    for (bool bBig : {false, true}) {
+        printf("\n%s\n", bBig ? "one file of 100 MB, medium of 70 type-1 volumes"
+                              : "200 MB in 2,000 files of 100,000 bytes, one-volume medium");
+        double dCopyFileA = 0, dNsis = 0;
+        for (const Contender& c : contenders)
+            if (c.bBig == bBig) {
+                if (c.pfnRun == RunCopyFileA)
+                    dCopyFileA = Median(c.times);
+                if (c.pfnRun == RunNsis)
+                    dNsis = Median(c.times);
+            }
+        double dMb = (bBig ? BIG_SIZE : double(FILE_COUNT) * FILE_SIZE) / 1e6;
+        for (const Contender& c : contenders) {
+            if (c.bBig != bBig)
+                continue;
+            double dMedian = Median(c.times);
+            auto minmax = std::minmax_element(c.times.begin(), c.times.end());
+            printf("  %-30s %8.0f ms  (%6.0f..%6.0f)  %6.0f MB/s  x%.2f CopyFileA  x%.2f NSIS\n", c.pszName, dMedian,
+                   *minmax.first, *minmax.second, dMb / (dMedian / 1000.0), dMedian / dCopyFileA, dMedian / dNsis);
+        }
+    }
+    return 0;
+}
+}
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && strcmp(argv[1], "prepare") == 0)
+        return Prepare();
+    if (argc >= 2 && strcmp(argv[1], "clean") == 0) {
+        DeleteFolder(BENCH_ROOT);
+        return 0;
+    }
+    if (argc >= 2 && strcmp(argv[1], "run") == 0) {
+        int nRounds = argc >= 3 ? atoi(argv[2]) : DEFAULT_ROUNDS;
+        return Run(nRounds > 0 ? nRounds : DEFAULT_ROUNDS);
+    }
+    fprintf(stderr, "usage: bench_copyphase prepare | run [rounds] | clean\n");
+    return 2;
+}

@@ -1,0 +1,61 @@
+// File errors of the engine turned into what the user sees: most go to the
+// shell's messages through the callback, two are message boxes of their own.
+#include "SetupMngr.h"
+
+#include "framework/CWinApp.h"
+#include "platform/FileUtil.h"
+
+#include <cstdio>
+
+namespace {
+const char FILEERR_ACCESS_VIOLATION[] = "Can't copy the file %s.\r\nThere has likely occurred an access-violation.";
+const char FILEERR_IN_USE[] =
+    "Can't access to the file %s.\r\nIt is used by Windows.\r\nClose all Windows-applications and restart the Setup.";
+const int FILEERR_TEXT_CHARS = 400;
+const UINT FILEERR_BOX_STYLE = MB_OK | MB_ICONHAND;
+}
+
+void CSetupMngr::ReportFileError(const CException* pException, const CString& strPath)
+{
+    if (dynamic_cast<const CUserException*>(pException))
+        return;
+    const CFileException* pFileError = dynamic_cast<const CFileException*>(pException);
+    if (!pFileError) {
+        m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
+        return;
+    }
+
+    CString strFile = pFileError->m_strFileName.IsEmpty() ? strPath : pFileError->m_strFileName;
+    const char* pszBoxFormat = nullptr;
+    CString strBoxArg;
+    switch (pFileError->m_cause) {
+    case CFileException::fileNotFound:
+    case CFileException::badPath:
+        pszBoxFormat = FILEERR_ACCESS_VIOLATION;
+        strBoxArg = GetFileNameFromPath(strFile);
+        break;
+    case CFileException::accessDenied:
+        m_pfnCallback(SCB_ERROR, SCBE_FILEINUSE, reinterpret_cast<INT_PTR>(&strFile));
+        return;
+    case CFileException::sharingViolation:
+        pszBoxFormat = FILEERR_IN_USE;
+        strBoxArg = strFile;
+        break;
+    case CFileException::diskFull:
+        m_pfnCallback(SCB_ERROR, SCBE_DISKFULL, static_cast<BYTE>(strFile[0]));
+        return;
+    default:
+        m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
+        return;
+    }
+
+    // A name too long for the text gets the general message instead of a
+    // cut-off one.
+    char szText[FILEERR_TEXT_CHARS];
+    int nLength = std::snprintf(szText, sizeof szText, pszBoxFormat, static_cast<const char*>(strBoxArg));
+    if (nLength < 0 || nLength >= FILEERR_TEXT_CHARS) {
+        m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
+        return;
+    }
+    AfxMessageBox(szText, FILEERR_BOX_STYLE);
+}

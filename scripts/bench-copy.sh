@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the copy-phase benchmark and runs it under Xvfb in a Wine prefix of
+# its own: sources and media first, then the NSIS installers of the same
+# files (makensis runs natively on the prefix's files), then the timed
+# rounds. Never part of the tests.
+#   scripts/bench-copy.sh [rounds]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds="${1:-10}"
+build="$PWD/build/bench-copy"
+prefix="$PWD/build/bench-copy-prefix"
+log="$PWD/build/bench-copy.log"
+mkdir -p build
+command -v makensis > /dev/null || { echo "makensis missing (Debian package nsis)" >&2; exit 1; }
+
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake > "$log" 2>&1 || { cat "$log"; exit 1; }
+cmake --build "$build" -j2 --target winewarm bench_copyphase >> "$log" 2>&1 || { cat "$log"; exit 1; }
+
+# Each program's output goes to a file: Wine's helper processes would hold
+# a pipe open.
+status=0
+xvfb-run -a bash -c '
+  set -u
+  source scripts/wine-prefix.sh
+  wine_prefix_start "$1" "$2/tools/winewarm/winewarm.exe"
+  trap "wine \"$2/bench/copyphase/bench_copyphase.exe\" clean > /dev/null 2>&1 < /dev/null; wine_prefix_end" EXIT
+  bench="$2/bench/copyphase/bench_copyphase.exe"
+  out="$2/bench-copyphase.txt"
+  wine "$bench" prepare > "$out" 2>&1 < /dev/null || exit 1
+  root="$WINEPREFIX/drive_c/bench_copyphase"
+  for kind in files big; do
+    if [ "$kind" = files ]; then payload="File /r \"files/*\""; else payload="File \"big/Big.bin\"
+  File \"files/Uninst.exe\""; fi
+    cat > "$root/nsis_$kind.nsi" << NSI
+Target amd64-unicode
+SetCompress off
+SilentInstall silent
+RequestExecutionLevel user
+OutFile "nsis_$kind.exe"
+InstallDir "C:\\bench_copyphase\\out"
+Section
+  SetOutPath "\$INSTDIR"
+  $payload
+SectionEnd
+NSI
+    (cd "$root" && makensis -V1 "nsis_$kind.nsi") >> "$out" 2>&1 || exit 1
+  done
+  wine "$bench" run "$3" >> "$out" 2>&1 < /dev/null
+' bench "$prefix" "$build" "$rounds" || status=$?
+
+cat "$build/bench-copyphase.txt"
+exit "$status"
