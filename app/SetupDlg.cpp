@@ -8,6 +8,7 @@
 #include "ui/Backdrop.h"
 #include "ui/SetupCallback.h"
 #include "ui/resource.h"
+#include "wizard/MyPropertySheet.h"
 
 CSetupDlg::CSetupDlg(CSetupMngr& engine, HWND hParent)
     : CSingleInstanceDlg(IDD_SETUP_DIALOG, hParent), m_engine(engine)
@@ -132,10 +133,12 @@ void CSetupDlg::RepaintBackdrop()
     UpdateWindow(m_hWnd);
 }
 
-// The wizard's pages are not built yet: the wizard is cancelled at once.
+// Without a parent the sheet is owned by the backdrop; it has no Help button.
 INT_PTR CSetupDlg::RunWizard()
 {
-    return IDCANCEL;
+    CMyPropertySheet sheet;
+    sheet.m_psh.dwFlags &= ~static_cast<DWORD>(PSH_HASHELP);
+    return sheet.DoModal();
 }
 
 void CSetupDlg::CreateProgress()

@@ -1,0 +1,2 @@
+target_link_libraries(${name} PRIVATE guidriverlib gdi32)
+add_dependencies(${name} Setup)
