@@ -70,7 +70,7 @@ echo "Registry entries:"
 for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Mapsmith.exe' \
            'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tilewright' \
            'HKCR\Mapsmith.Document\shell\open\command' 'HKCR\.tlr'; do
-  wine reg query "$key" 2> /dev/null | tr -d '\r' | grep -v '^$' | sed 's/^/  /' || echo "  $key: (none)"
+  wine reg query "$key" /s 2> /dev/null | tr -d '\r' | grep -v '^$' | sed 's/^/  /' || echo "  $key: (none)"
 done
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs' 2> /dev/null | tr -d '\r' | grep -i tileshr | sed 's/^/  /'
 group="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tilewright"

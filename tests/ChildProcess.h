@@ -1,4 +1,8 @@
 // A program of the build started as a child process, ended if still running.
+// Its standard handles go to NUL: under Wine a child's Unix standard output
+// is passed on to what it starts in turn (the folder windows that creating
+// a program group opens, for one), and a test runner reading the test's
+// output would wait for those to end.
 #pragma once
 
 #include <windows.h>
@@ -23,9 +27,18 @@ public:
     bool Start(const std::string& exe, const std::string& args = "", const char* pszDir = nullptr)
     {
         std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+        SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+        HANDLE hNul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (hNul == INVALID_HANDLE_VALUE)
+            return false;
         STARTUPINFOA si = {};
         si.cb = sizeof si;
-        return CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, pszDir, &si, &m_pi) != 0;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = si.hStdOutput = si.hStdError = hNul;
+        BOOL bStarted = CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, pszDir, &si, &m_pi);
+        CloseHandle(hNul);
+        return bStarted != FALSE;
     }
 
     // The exit code, or -1 when the program did not end in time.

@@ -2,6 +2,7 @@
 // through its wizard like a user, checked on the machine afterwards: files,
 // registry, self-registration, program group, saved install information.
 #include "ChildProcess.h"
+#include "DesktopHelpers.h"
 #include "TestMedium.h"
 #include "TestPaths.h"
 
@@ -254,6 +255,9 @@ class Install : public ::testing::Test {
 protected:
     void SetUp() override { RemoveInstallation(); }
     void TearDown() override { RemoveInstallation(); }
+
+    // The folder windows that creating the group opens would outlive the test.
+    CDesktopHelpers m_desktopHelpers;
 };
 
 TEST_F(Install, OneDiskMediumInstallsEverything)

@@ -123,8 +123,8 @@ TEST(DrivesOfTypes, FixedDrivesOfThePrefix)
 TEST(DrivesOfTypes, FloppiesFlagDecidesTheFirstDriveAsked)
 {
     // Unused letters report "no root directory": they show which letters
-    // were asked at all.
-    const DWORD types[] = {1, DRIVE_NO_ROOT_DIR};
+    // were asked at all. The test session links A: as a removable drive.
+    const DWORD types[] = {2, DRIVE_NO_ROOT_DIR, DRIVE_REMOVABLE};
     CByteArray drives;
     ASSERT_TRUE(GetDrivesOfTypes(types, FALSE, drives));
     EXPECT_EQ(4, drives[0]) << "without floppies A: and B: are not asked, and C: is fixed";

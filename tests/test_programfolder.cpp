@@ -1,6 +1,7 @@
 // The program folder: item captions by the product's table, and the group
 // with one item per marked file made by the prefix's real Program Manager
 // service, found again as a folder of links in the Start Menu.
+#include "DesktopHelpers.h"
 #include "EngineTestKit.h"
 
 #include "engine/ProgramFolder.h"
@@ -19,7 +20,6 @@ namespace {
 
 using namespace kit;
 
-const DWORD WAIT_LIMIT = 10000;
 
 TEST(ItemCaption, ProductFilesHaveFixedCaptions)
 {
@@ -54,83 +54,6 @@ std::string ProgramsFolder()
         return std::string();
     return sz;
 }
-
-std::string LinkTarget(const std::string& strLink)
-{
-    std::string strTarget;
-    IShellLinkA* pLink = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&pLink))))
-        return strTarget;
-    IPersistFile* pFile = nullptr;
-    if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile)))) {
-        WCHAR wsz[MAX_PATH];
-        char sz[MAX_PATH] = "";
-        if (MultiByteToWideChar(CP_ACP, 0, strLink.c_str(), -1, wsz, MAX_PATH)
-            && SUCCEEDED(pFile->Load(wsz, STGM_READ))
-            && SUCCEEDED(pLink->GetPath(sz, MAX_PATH, nullptr, 0)))
-            strTarget = sz;
-        pFile->Release();
-    }
-    pLink->Release();
-    return strTarget;
-}
-
-struct CProcessInfo {
-    DWORD dwId;
-    DWORD dwParentId;
-};
-
-std::vector<CProcessInfo> Processes(std::set<DWORD>* pDesktops)
-{
-    std::vector<CProcessInfo> processes;
-    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (hSnap == INVALID_HANDLE_VALUE)
-        return processes;
-    PROCESSENTRY32 entry;
-    entry.dwSize = sizeof(entry);
-    for (BOOL b = Process32First(hSnap, &entry); b; b = Process32Next(hSnap, &entry)) {
-        processes.push_back({entry.th32ProcessID, entry.th32ParentProcessID});
-        if (pDesktops && lstrcmpiA(entry.szExeFile, "explorer.exe") == 0)
-            pDesktops->insert(entry.th32ProcessID);
-    }
-    CloseHandle(hSnap);
-    return processes;
-}
-
-// The desktop's explorer serves Program Manager and opens a folder window
-// for every CreateGroup, which would outlive the test: the helpers it
-// starts during the test are ended afterwards.
-class CDesktopHelpers {
-public:
-    CDesktopHelpers()
-    {
-        for (const CProcessInfo& process : Processes(&m_desktops))
-            m_before.insert(process.dwId);
-    }
-    CDesktopHelpers(const CDesktopHelpers&) = delete;
-    CDesktopHelpers& operator=(const CDesktopHelpers&) = delete;
-    ~CDesktopHelpers()
-    {
-        for (const CProcessInfo& process : Processes(nullptr))
-            if (!m_before.count(process.dwId) && m_desktops.count(process.dwParentId))
-                EndProcess(process.dwId);
-    }
-
-private:
-    static void EndProcess(DWORD dwId)
-    {
-        HANDLE hProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, dwId);
-        if (!hProcess)
-            return;
-        if (TerminateProcess(hProcess, 0))
-            WaitForSingleObject(hProcess, WAIT_LIMIT);
-        CloseHandle(hProcess);
-    }
-
-    std::set<DWORD> m_before;
-    std::set<DWORD> m_desktops;
-};
 
 void DeleteGroup(const std::string& strGroup)
 {
