@@ -6,5 +6,6 @@ add_dependencies(${name} payload_all)
 # The full-destination case needs a small drive, which only a script run as
 # root can mount; it runs that one case with the drive linked.
 add_test(NAME ${name}_diskfull
-         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/${name}.sh $<TARGET_FILE:${name}>)
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/with-small-disk.sh COPYPHASE_FULL_DRIVE
+                 $<TARGET_FILE:${name}> --gtest_filter=CopyPhase.AFullDestination*)
 set_tests_properties(${name}_diskfull PROPERTIES TIMEOUT 120)

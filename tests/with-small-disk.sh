@@ -1,10 +1,12 @@
 #!/bin/bash
-# Runs the full-destination case of test_copyphase with a small disk: a
-# 2 MB tmpfs linked as a free drive letter of the Wine prefix. Mounting
-# needs root; without it the case runs unlinked and skips itself.
-#   test_copyphase.sh <test_copyphase.exe>
+# Runs a test program with a small disk: a 2 MB tmpfs linked as a free
+# drive letter of the Wine prefix, its letter in the environment variable
+# named first. Mounting needs root; without it the program runs unlinked and
+# its full-disk cases skip themselves.
+#   with-small-disk.sh <variable> <test.exe> [arguments]
 set -u
-exe="$1"
+variable="$1"
+shift
 prefix="${WINEPREFIX:-$HOME/.wine}"
 mnt=""
 link=""
@@ -30,7 +32,7 @@ if [ "$(id -u)" = 0 ] && [ -d "$prefix/dosdevices" ]; then
     if mount -t tmpfs -o size=2m tmpfs "$mnt"; then
       link="$prefix/dosdevices/$letter:"
       ln -s "$mnt" "$link"
-      export COPYPHASE_FULL_DRIVE="$letter"
+      export "$variable=$letter"
     else
       rmdir "$mnt"
       mnt=""
@@ -38,4 +40,4 @@ if [ "$(id -u)" = 0 ] && [ -d "$prefix/dosdevices" ]; then
   fi
 fi
 
-wine "$exe" --gtest_filter='CopyPhase.AFullDestination*'
+wine "$@"

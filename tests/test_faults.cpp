@@ -1,0 +1,495 @@
+// Faults met by the real Setup.exe while it installs the Tilewright medium,
+// each taken to its end: the runs that give up must leave the machine as a
+// snapshot taken before them shows it (the directories they created may
+// stay), the runs that go on must install correctly.
+#include "DesktopHelpers.h"
+#include "InstallRun.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace {
+
+const char QUIT_QUESTION[] = "Do you really want to quit Setup ?";
+
+// The registry keys the installer touches, dumped whole.
+const std::vector<std::pair<HKEY, std::string>> TOUCHED_KEYS = {
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"},
+    {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
+    {HKEY_LOCAL_MACHINE, KEY_SHARED},
+    {HKEY_CLASSES_ROOT, "Mapsmith.Document"},
+    {HKEY_CLASSES_ROOT, ".tlr"},
+    {HKEY_CLASSES_ROOT, KEY_CONTROL_CLSID},
+    {HKEY_CLASSES_ROOT, "Tilewright.TileView"},
+};
+
+// One line per key and per value: "key" and "key\\name=type:data".
+void DumpKey(HKEY hRoot, const std::string& key, std::set<std::string>& out)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(hRoot, key.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return;
+    out.insert(key);
+    char szName[16384];
+    BYTE data[4096];
+    for (DWORD i = 0;; ++i) {
+        DWORD cchName = sizeof szName, cbData = sizeof data, dwType = 0;
+        if (RegEnumValueA(hKey, i, szName, &cchName, nullptr, &dwType, data, &cbData) != ERROR_SUCCESS)
+            break;
+        out.insert(key + "\\" + szName + "=" + std::to_string(dwType) + ":" +
+                   std::string(reinterpret_cast<char*>(data), cbData));
+    }
+    std::vector<std::string> subkeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD cchName = sizeof szName;
+        if (RegEnumKeyExA(hKey, i, szName, &cchName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        subkeys.push_back(szName);
+    }
+    RegCloseKey(hKey);
+    for (const std::string& subkey : subkeys)
+        DumpKey(hRoot, key + "\\" + subkey, out);
+}
+
+// Files with their bytes, directories by name, below a root.
+struct CTreeState {
+    std::map<std::string, std::vector<BYTE>> files;
+    std::set<std::string> dirs;
+};
+
+void ReadTree(const std::string& root, const std::string& relative, CTreeState& state)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((root + relative + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = relative + "\\" + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            state.dirs.insert(path);
+            ReadTree(root, path, state);
+        } else {
+            state.files[path] = ReadBytes(root + path);
+        }
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+}
+
+// What an installation may change: the destination, the system directory's
+// file names and the registry keys above.
+struct CMachineState {
+    CTreeState dest;
+    std::set<std::string> systemFiles;
+    std::set<std::string> registry;
+
+    static CMachineState Take(const std::string& dest)
+    {
+        CMachineState state;
+        ReadTree(dest, "", state.dest);
+        CTreeState system;
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA((SystemDir() + "\\*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do
+                state.systemFiles.insert(fd.cFileName);
+            while (FindNextFileA(h, &fd));
+            FindClose(h);
+        }
+        for (const auto& key : TOUCHED_KEYS)
+            DumpKey(key.first, key.second, state.registry);
+        return state;
+    }
+};
+
+// What a rolled-back run may leave changed because it is never undone:
+// files it replaced (they hold the medium's bytes) and values it wrote into
+// keys that existed before it.
+struct CNeverUndone {
+    std::map<std::string, std::vector<BYTE>> replacedFiles;
+    std::set<std::string> registryLines;
+};
+
+// A rolled-back run leaves the files, the system directory and the registry
+// as they were; directories it created stay, the ones there before too.
+void ExpectRolledBack(const CMachineState& before, const std::string& dest, const CNeverUndone& kept = CNeverUndone())
+{
+    CMachineState after = CMachineState::Take(dest);
+    for (const auto& file : after.dest.files)
+        EXPECT_TRUE(before.dest.files.count(file.first)) << file.first << " was left behind";
+    for (const auto& file : before.dest.files) {
+        auto it = after.dest.files.find(file.first);
+        auto replaced = kept.replacedFiles.find(file.first);
+        if (it == after.dest.files.end())
+            ADD_FAILURE() << file.first << " was removed";
+        else if (replaced != kept.replacedFiles.end())
+            EXPECT_TRUE(it->second == file.second || it->second == replaced->second) << file.first << " was damaged";
+        else
+            EXPECT_TRUE(it->second == file.second) << file.first << " was changed";
+    }
+    for (const std::string& dir : before.dest.dirs)
+        EXPECT_TRUE(after.dest.dirs.count(dir)) << dir << " was removed";
+    EXPECT_EQ(before.systemFiles, after.systemFiles) << "the system directory differs";
+    for (const std::string& line : before.registry)
+        EXPECT_TRUE(after.registry.count(line)) << "registry: " << line << " was removed";
+    for (const std::string& line : after.registry)
+        EXPECT_TRUE(before.registry.count(line) || kept.registryLines.count(line)) << "registry: " << line
+                                                                                  << " was left behind";
+}
+
+// A second run over a first install replaces the sample forms with the
+// medium's before it fixes them up; a run that gives up leaves them so.
+CNeverUndone ReplacedSampleForms()
+{
+    CNeverUndone kept;
+    for (const char* pszSample : {"Joust", "Orbit"}) {
+        std::string form = std::string("\\VB\\") + pszSample + "\\Form1.frm";
+        kept.replacedFiles[form] = ReadBytes(Stage(("data" + form).c_str()));
+    }
+    return kept;
+}
+
+std::string TempDir()
+{
+    char sz[MAX_PATH];
+    GetTempPathA(MAX_PATH, sz);
+    return sz;
+}
+
+// A manifest line "key = source | flags" with a relative source made
+// absolute against dir.
+std::string AbsoluteSource(const std::string& line, const std::string& dir)
+{
+    size_t i = line.find(" = ");
+    if (i == std::string::npos || line[0] == ';')
+        return line;
+    size_t nStart = i + 3;
+    bool bAbsolute = line.size() > nStart + 1 && line[nStart + 1] == ':';
+    return bAbsolute ? line : line.substr(0, nStart) + dir + "\\" + line.substr(nStart);
+}
+
+// The product with three large maps, first, in the middle and last of the
+// application files, so that a cancel lands in a known file.
+std::string MakeLargeMedium()
+{
+    std::string dir = TempDir() + "faults-large";
+    DeleteTree(dir);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    std::vector<BYTE> map(16 * 1024 * 1024);
+    for (size_t i = 0; i < map.size(); ++i)
+        map[i] = static_cast<BYTE>("TLR1 fault map row\r\n"[i % 20]);
+    for (const char* pszName : {"First.tlr", "Middle.tlr", "Zlast.tlr"})
+        WriteBytes(dir + "\\" + pszName, map);
+    const std::map<std::string, std::string> inserted = {
+        {"Applikation\\Mapsmith.exe", "Applikation\\Big\\First.tlr = First.tlr"},
+        {"Applikation\\VB\\Orbit\\Orbit.vbp", "Applikation\\VB\\Middle.tlr = Middle.tlr"},
+        {"WinSys\\TileShr.dll", "Applikation\\Zlast\\Zlast.tlr = Zlast.tlr"},
+    };
+    std::vector<BYTE> staged = ReadBytes(Stage("Tilewright.ini"));
+    std::istringstream in(std::string(staged.begin(), staged.end()));
+    std::string text, line;
+    bool bFiles = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line[0] == '[')
+            bFiles = line == "[Files]";
+        for (const auto& mark : inserted)
+            if (line.rfind(mark.first, 0) == 0)
+                text += AbsoluteSource(mark.second, dir) + "\r\n";
+        bool bSource = bFiles || line.rfind("ReadMe =", 0) == 0 || line.rfind("Uninstaller =", 0) == 0;
+        text += (bSource ? AbsoluteSource(line, BuildPath("tilewright")) : line) + "\r\n";
+    }
+    WriteBytes(dir + "\\Large.ini", std::vector<BYTE>(text.begin(), text.end()));
+    std::string out = MakeMediumFrom(dir + "\\Large.ini", "large", "2");
+    if (!out.empty() && !CopyFileA(BuildPath("app\\Setup.exe").c_str(), (out + "\\Setup.exe").c_str(), FALSE))
+        return "";
+    return out;
+}
+
+class Faults : public ::testing::Test {
+protected:
+    void SetUp() override { RemoveInstallation(); }
+    void TearDown() override { RemoveInstallation(); }
+
+    static void SetUpTestSuite()
+    {
+        s_single = MakeMedium("faults-single", "2");
+        s_large = MakeLargeMedium();
+        s_multi = MakeMediumFrom(Stage("Tilewright.ini"), "faults-multi", "0");
+    }
+
+    // A first, clean install, so that a second run meets existing files.
+    void InstallOnce()
+    {
+        CDriven run = DriveSetup(s_single + "\\Setup.exe");
+        ASSERT_EQ(MSG_SUCCESS, run.finalMessage) << "the first install";
+    }
+
+    static std::string s_single, s_large, s_multi;
+    CDesktopHelpers m_desktopHelpers;
+};
+
+std::string Faults::s_single, Faults::s_large, Faults::s_multi;
+
+// A run that gives up tells the user so and ends (with 0, as every run).
+void ExpectGaveUp(const CDriven& run)
+{
+    EXPECT_EQ(MSG_NOT_FINISHED, run.finalMessage);
+    EXPECT_EQ(0, run.nExitCode) << "the setup did not end";
+}
+
+int AnswerQuitWithYes(const std::string& text)
+{
+    return text == QUIT_QUESTION ? IDYES : IDOK;
+}
+
+TEST_F(Faults, CancelAtTheFirstAMiddleAndTheLastFile)
+{
+    ASSERT_FALSE(s_large.empty()) << "mkmedium failed";
+    for (const char* pszFile : {"First.tlr", "Middle.tlr", "Zlast.tlr"}) {
+        RemoveInstallation();
+        CMachineState before = CMachineState::Take(INSTALL_DEST);
+        CAnswers answers;
+        bool bPressed = false;
+        answers.onTick = [&](HWND hProgress) {
+            if (!bPressed && hProgress && std::string(GetControlText(hProgress, 1005)).find(pszFile) != std::string::npos)
+                bPressed = PressButton(hProgress, IDCANCEL) != FALSE;
+        };
+        answers.onBox = AnswerQuitWithYes;
+        CDriven run = DriveSetup(s_large + "\\Setup.exe", answers);
+        EXPECT_TRUE(bPressed) << "the copy of " << pszFile << " was never seen";
+        EXPECT_EQ(std::vector<std::string>({QUIT_QUESTION}), run.boxes) << "cancel at " << pszFile;
+        ExpectGaveUp(run);
+        ExpectRolledBack(before, INSTALL_DEST);
+    }
+}
+
+TEST_F(Faults, ReadOnlyTargetAnsweredCancel)
+{
+    InstallOnce();
+    std::string target = std::string(INSTALL_DEST) + "\\ReadMe.txt";
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    CMachineState before = CMachineState::Take(INSTALL_DEST);
+    CAnswers answers;
+    answers.onReadOnly = [](HWND) { return IDCANCEL; };
+    answers.onBox = AnswerQuitWithYes;
+    CDriven run = DriveSetup(s_single + "\\Setup.exe", answers);
+    ASSERT_EQ(1u, run.readOnlyFiles.size());
+    EXPECT_NE(std::string::npos, run.readOnlyFiles[0].find(target)) << run.readOnlyFiles[0];
+    ExpectGaveUp(run);
+    ExpectRolledBack(before, INSTALL_DEST, ReplacedSampleForms());
+    EXPECT_TRUE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY) << "the kept file stays read-only";
+}
+
+TEST_F(Faults, TargetInUse)
+{
+    InstallOnce();
+    std::string target = std::string(INSTALL_DEST) + "\\ReadMe.txt";
+    CMachineState before = CMachineState::Take(INSTALL_DEST);
+    HANDLE hHeld = CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
+    CDriven run = DriveSetup(s_single + "\\Setup.exe");
+    CloseHandle(hHeld);
+    ASSERT_FALSE(run.boxes.empty()) << "the file in use must be reported";
+    EXPECT_NE(std::string::npos, run.boxes[0].find("ReadMe.txt")) << run.boxes[0];
+    ExpectGaveUp(run);
+    ExpectRolledBack(before, INSTALL_DEST, ReplacedSampleForms());
+}
+
+// A value the installer must write meets a key that refuses it: a
+// volatile key takes no lasting subkeys.
+TEST_F(Faults, RegistryWriteRefused)
+{
+    HKEY hKey;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, "Mapsmith.Document", 0, nullptr, REG_OPTION_VOLATILE,
+                                             KEY_ALL_ACCESS, nullptr, &hKey, nullptr));
+    RegCloseKey(hKey);
+    CMachineState before = CMachineState::Take(INSTALL_DEST);
+    CDriven run = DriveSetup(s_single + "\\Setup.exe");
+    EXPECT_FALSE(run.boxes.empty()) << "the refused write must be reported";
+    ExpectGaveUp(run);
+    CNeverUndone kept;
+    kept.registryLines.insert(std::string("Mapsmith.Document\\=") + std::to_string(REG_SZ) + ":Tilewright Resource" +
+                              std::string(1, '\0'));
+    ExpectRolledBack(before, INSTALL_DEST, kept);
+}
+
+TEST_F(Faults, ReadOnlyTargetsReplacedOrKept)
+{
+    InstallOnce();
+    const std::vector<std::string> names = {"Mapsmith.hlp", "ReadMe.txt", "Tilewrig.hlp"};
+    const std::vector<BYTE> old = {'o', 'l', 'd'};
+    auto prepare = [&]() {
+        for (const std::string& name : names) {
+            std::string path = std::string(INSTALL_DEST) + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            WriteBytes(path, old);
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        }
+    };
+    auto replaced = [&](const std::string& name) {
+        return ReadBytes(std::string(INSTALL_DEST) + "\\" + name) != old;
+    };
+    // Answers by file; with "Don't show this message anymore" the first
+    // answer holds for the rest.
+    struct CCase {
+        std::map<std::string, int> answers;
+        bool bDontShow;
+        size_t nPrompts;
+    };
+    const CCase cases[] = {
+        {{{"Mapsmith.hlp", IDOK}, {"ReadMe.txt", IDOK}, {"Tilewrig.hlp", IDOK}}, true, 1},
+        {{{"Mapsmith.hlp", IDNO}, {"ReadMe.txt", IDNO}, {"Tilewrig.hlp", IDNO}}, true, 1},
+        {{{"Mapsmith.hlp", IDOK}, {"ReadMe.txt", IDNO}, {"Tilewrig.hlp", IDOK}}, false, 3},
+    };
+    for (const CCase& c : cases) {
+        prepare();
+        CAnswers answers;
+        answers.onReadOnly = [&](HWND hDlg) {
+            if (c.bDontShow)
+                ClickButton(hDlg, 1033);
+            std::string text = static_cast<const char*>(GetControlText(hDlg, 1032));
+            for (const auto& answer : c.answers)
+                if (text.find("\\" + answer.first) != std::string::npos)
+                    return answer.second;
+            return IDCANCEL;
+        };
+        CDriven run = DriveSetup(s_single + "\\Setup.exe", answers);
+        EXPECT_EQ(MSG_SUCCESS, run.finalMessage);
+        EXPECT_EQ(c.nPrompts, run.readOnlyFiles.size()) << "don't show again: " << c.bDontShow;
+        for (const std::string& name : names) {
+            std::string path = std::string(INSTALL_DEST) + "\\" + name;
+            EXPECT_EQ(c.answers.at(name) == IDOK, replaced(name)) << name << " after " << c.nPrompts << " prompts";
+            EXPECT_EQ(c.answers.at(name) != IDOK, (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY) != 0)
+                << name << ": a kept file stays read-only, a replaced one is not";
+        }
+    }
+}
+
+class MultiDisk : public Faults {
+protected:
+    void SetUp() override
+    {
+        if (GetDriveTypeA("A:\\") != DRIVE_REMOVABLE)
+            GTEST_SKIP() << "no removable drive A: in this prefix (the test session links one)";
+        Faults::SetUp();
+        ASSERT_FALSE(s_multi.empty()) << "mkmedium failed";
+        for (const char* pszFile : {"Setup.dat", "_Uninst.ex_", "Data.dat"})
+            ASSERT_TRUE(CopyFileA(Volume(1, pszFile).c_str(), (std::string("A:\\") + pszFile).c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(BuildPath("app\\Setup.exe").c_str(), "A:\\Setup.exe", FALSE));
+    }
+    void TearDown() override
+    {
+        for (const char* pszFile : {"Setup.exe", "Setup.dat", "_Uninst.ex_", "Data.dat"})
+            DeleteFileA((std::string("A:\\") + pszFile).c_str());
+        Faults::TearDown();
+    }
+
+    static std::string Volume(int nDisk, const char* pszFile = "Data.dat")
+    {
+        return s_multi + "\\disk" + std::to_string(nDisk) + "\\" + pszFile;
+    }
+    static void Insert(const std::vector<BYTE>& volume) { WriteBytes("A:\\Data.dat", volume); }
+};
+
+TEST_F(MultiDisk, CancelAtADiskPrompt)
+{
+    CMachineState before = CMachineState::Take(INSTALL_DEST);
+    CAnswers answers;
+    answers.onDisk = [](const std::string&) { return IDCANCEL; };
+    answers.onBox = AnswerQuitWithYes;
+    CDriven run = DriveSetup("A:\\Setup.exe", answers);
+    EXPECT_EQ(std::vector<std::string>({"Insert the disk 2 in A: !"}), run.diskPrompts);
+    ExpectGaveUp(run);
+    ExpectRolledBack(before, INSTALL_DEST);
+}
+
+// A wrong volume is asked for again; the user who cannot find the right one
+// quits there.
+TEST_F(MultiDisk, TruncatedOrSwappedVolumeThenQuit)
+{
+    std::vector<BYTE> truncated = ReadBytes(Volume(2));
+    truncated.resize(truncated.size() / 2);
+    for (const std::vector<BYTE>& wrong : {truncated, ReadBytes(Volume(3))}) {
+        RemoveInstallation();
+        CMachineState before = CMachineState::Take(INSTALL_DEST);
+        // The first prompt gets the wrong volume, the second is cancelled.
+        int nPrompts = 0;
+        CAnswers answers;
+        answers.onDisk = [&](const std::string&) {
+            if (++nPrompts > 1)
+                return IDCANCEL;
+            Insert(wrong);
+            return IDOK;
+        };
+        bool bQuit = false;
+        answers.onBox = [&](const std::string& text) {
+            bQuit = bQuit || text == QUIT_QUESTION;
+            return text == QUIT_QUESTION ? IDYES : IDOK;
+        };
+        CDriven run = DriveSetup("A:\\Setup.exe", answers);
+        EXPECT_EQ(std::vector<std::string>({"Insert the disk 2 in A: !", "Insert the disk 2 in A: !"}),
+                  run.diskPrompts)
+            << "the wrong volume must be refused and asked for again";
+        EXPECT_TRUE(bQuit);
+        ExpectGaveUp(run);
+        ExpectRolledBack(before, INSTALL_DEST);
+        Insert(ReadBytes(Volume(1)));
+    }
+}
+
+TEST_F(MultiDisk, SwappedVolumeReplacedAtThePrompt)
+{
+    std::vector<std::string> inserted;
+    CAnswers answers;
+    answers.onDisk = [&](const std::string& prompt) {
+        int nDisk = std::stoi(prompt.substr(16));
+        // The first prompt gets the disk after the one asked for.
+        int nGiven = inserted.empty() ? nDisk + 1 : nDisk;
+        inserted.push_back(std::to_string(nGiven));
+        Insert(ReadBytes(Volume(nGiven)));
+        return IDOK;
+    };
+    CDriven run = DriveSetup("A:\\Setup.exe", answers);
+    EXPECT_EQ(MSG_SUCCESS, run.finalMessage);
+    EXPECT_EQ(0, run.nExitCode);
+    EXPECT_EQ(std::vector<std::string>({"Insert the disk 2 in A: !", "Insert the disk 2 in A: !",
+                                        "Insert the disk 3 in A: !", "Insert the disk 4 in A: !"}),
+              run.diskPrompts);
+    for (const auto& file : ProductFiles())
+        EXPECT_EQ(ReadBytes(Stage(file.second.c_str())), ReadBytes(std::string(INSTALL_DEST) + "\\" + file.first))
+            << file.first << " differs from its source";
+}
+
+// A destination disk too small for the product: the tests' session links a
+// small disk as a drive letter when it can.
+TEST_F(Faults, FullDestinationDisk)
+{
+    const char* pszLetter = getenv("FAULTS_FULL_DRIVE");
+    if (!pszLetter || !*pszLetter)
+        GTEST_SKIP() << "no small disk linked (mounting one needs root)";
+    std::string drive = std::string(1, static_cast<char>(toupper(*pszLetter))) + ":";
+    std::string dest = drive + "\\Tilewright";
+    DeleteTree(dest);
+    CMachineState before = CMachineState::Take(dest);
+    CAnswers answers;
+    answers.onDestination = [&drive](HWND hPage) {
+        HWND hDrives = GetDlgItem(hPage, 1021);
+        SendMessageA(hDrives, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(drive.c_str()));
+        PostMessageA(hPage, WM_COMMAND, MAKEWPARAM(1021, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hDrives));
+    };
+    CDriven run = DriveSetup(s_single + "\\Setup.exe", answers);
+    ASSERT_FALSE(run.boxes.empty()) << "the full disk must be reported";
+    EXPECT_NE(std::string::npos, run.boxes[0].find(drive)) << run.boxes[0];
+    ExpectGaveUp(run);
+    ExpectRolledBack(before, dest);
+    DeleteTree(dest);
+}
+
+}  // namespace
