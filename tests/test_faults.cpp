@@ -3,6 +3,7 @@
 // snapshot taken before them shows it (the directories they created may
 // stay), the runs that go on must install correctly.
 #include "DesktopHelpers.h"
+#include "EngineTestKit.h"
 #include "InstallRun.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@ namespace {
 
 const char QUIT_QUESTION[] = "Do you really want to quit Setup ?";
 
-// The registry keys the installer touches, dumped whole.
+// The registry keys the installer touches, listed whole.
 const std::vector<std::pair<HKEY, std::string>> TOUCHED_KEYS = {
     {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"},
     {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
@@ -26,120 +27,49 @@ const std::vector<std::pair<HKEY, std::string>> TOUCHED_KEYS = {
     {HKEY_CLASSES_ROOT, "Tilewright.TileView"},
 };
 
-// One line per key and per value: "key" and "key\\name=type:data".
-void DumpKey(HKEY hRoot, const std::string& key, std::set<std::string>& out)
+// What an installation may change, one entry per file, directory, key and
+// value: the destination with the files' bytes, the names in the system
+// directory, and the registry keys above.
+std::map<std::string, std::string> TakeState(const std::string& dest)
 {
-    HKEY hKey;
-    if (RegOpenKeyExA(hRoot, key.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return;
-    out.insert(key);
-    char szName[16384];
-    BYTE data[4096];
-    for (DWORD i = 0;; ++i) {
-        DWORD cchName = sizeof szName, cbData = sizeof data, dwType = 0;
-        if (RegEnumValueA(hKey, i, szName, &cchName, nullptr, &dwType, data, &cbData) != ERROR_SUCCESS)
-            break;
-        out.insert(key + "\\" + szName + "=" + std::to_string(dwType) + ":" +
-                   std::string(reinterpret_cast<char*>(data), cbData));
-    }
-    std::vector<std::string> subkeys;
-    for (DWORD i = 0;; ++i) {
-        DWORD cchName = sizeof szName;
-        if (RegEnumKeyExA(hKey, i, szName, &cchName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        subkeys.push_back(szName);
-    }
-    RegCloseKey(hKey);
-    for (const std::string& subkey : subkeys)
-        DumpKey(hRoot, key + "\\" + subkey, out);
-}
-
-// Files with their bytes, directories by name, below a root.
-struct CTreeState {
-    std::map<std::string, std::vector<BYTE>> files;
-    std::set<std::string> dirs;
-};
-
-void ReadTree(const std::string& root, const std::string& relative, CTreeState& state)
-{
+    std::map<std::string, std::string> state;
+    for (const auto& entry : kit::SnapshotTree(dest))
+        state["dest\\" + entry.first] = entry.second;
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((root + relative + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        std::string path = relative + "\\" + name;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            state.dirs.insert(path);
-            ReadTree(root, path, state);
-        } else {
-            state.files[path] = ReadBytes(root + path);
-        }
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-}
-
-// What an installation may change: the destination, the system directory's
-// file names and the registry keys above.
-struct CMachineState {
-    CTreeState dest;
-    std::set<std::string> systemFiles;
-    std::set<std::string> registry;
-
-    static CMachineState Take(const std::string& dest)
-    {
-        CMachineState state;
-        ReadTree(dest, "", state.dest);
-        CTreeState system;
-        WIN32_FIND_DATAA fd;
-        HANDLE h = FindFirstFileA((SystemDir() + "\\*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do
-                state.systemFiles.insert(fd.cFileName);
-            while (FindNextFileA(h, &fd));
-            FindClose(h);
-        }
-        for (const auto& key : TOUCHED_KEYS)
-            DumpKey(key.first, key.second, state.registry);
-        return state;
+    HANDLE h = FindFirstFileA((SystemDir() + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do
+            state[std::string("system\\") + fd.cFileName] = "";
+        while (FindNextFileA(h, &fd));
+        FindClose(h);
     }
-};
+    for (const auto& key : TOUCHED_KEYS)
+        kit::ListKey(key.first, key.second, "registry\\" + key.second, state);
+    return state;
+}
 
 // What a rolled-back run may leave changed because it is never undone:
-// files it replaced (they hold the medium's bytes) and values it wrote into
-// keys that existed before it.
+// the directories it created, files it replaced (they hold the medium's
+// bytes) and values it wrote into keys that existed before it.
 struct CNeverUndone {
-    std::map<std::string, std::vector<BYTE>> replacedFiles;
-    std::set<std::string> registryLines;
+    std::map<std::string, std::string> replacedFiles;
+    std::set<std::string> writtenValues;
 };
 
 // A rolled-back run leaves the files, the system directory and the registry
-// as they were; directories it created stay, the ones there before too.
-void ExpectRolledBack(const CMachineState& before, const std::string& dest, const CNeverUndone& kept = CNeverUndone())
+// as they were, but for what it never undoes.
+void ExpectRolledBack(const std::map<std::string, std::string>& before, const std::string& dest,
+                      const CNeverUndone& kept = CNeverUndone())
 {
-    CMachineState after = CMachineState::Take(dest);
-    for (const auto& file : after.dest.files)
-        EXPECT_TRUE(before.dest.files.count(file.first)) << file.first << " was left behind";
-    for (const auto& file : before.dest.files) {
-        auto it = after.dest.files.find(file.first);
-        auto replaced = kept.replacedFiles.find(file.first);
-        if (it == after.dest.files.end())
-            ADD_FAILURE() << file.first << " was removed";
-        else if (replaced != kept.replacedFiles.end())
-            EXPECT_TRUE(it->second == file.second || it->second == replaced->second) << file.first << " was damaged";
-        else
-            EXPECT_TRUE(it->second == file.second) << file.first << " was changed";
+    std::map<std::string, std::string> after = TakeState(dest);
+    for (const std::string& line : kit::Differences(before, after)) {
+        std::string entry = line.substr(2);
+        bool bCreatedDir = line[0] == '+' && entry.rfind("dest\\", 0) == 0 && entry.back() == '\\';
+        auto replaced = kept.replacedFiles.find(entry);
+        bool bReplaced = line[0] == '~' && replaced != kept.replacedFiles.end() && after[entry] == replaced->second;
+        bool bWritten = line[0] != '-' && kept.writtenValues.count(entry) != 0;
+        EXPECT_TRUE(bCreatedDir || bReplaced || bWritten) << "not rolled back: " << line;
     }
-    for (const std::string& dir : before.dest.dirs)
-        EXPECT_TRUE(after.dest.dirs.count(dir)) << dir << " was removed";
-    EXPECT_EQ(before.systemFiles, after.systemFiles) << "the system directory differs";
-    for (const std::string& line : before.registry)
-        EXPECT_TRUE(after.registry.count(line)) << "registry: " << line << " was removed";
-    for (const std::string& line : after.registry)
-        EXPECT_TRUE(before.registry.count(line) || kept.registryLines.count(line)) << "registry: " << line
-                                                                                  << " was left behind";
 }
 
 // A second run over a first install replaces the sample forms with the
@@ -148,8 +78,8 @@ CNeverUndone ReplacedSampleForms()
 {
     CNeverUndone kept;
     for (const char* pszSample : {"Joust", "Orbit"}) {
-        std::string form = std::string("\\VB\\") + pszSample + "\\Form1.frm";
-        kept.replacedFiles[form] = ReadBytes(Stage(("data" + form).c_str()));
+        std::string form = std::string("VB\\") + pszSample + "\\Form1.frm";
+        kept.replacedFiles["dest\\" + form] = kit::ReadFileText(Stage(("data\\" + form).c_str()));
     }
     return kept;
 }
@@ -254,7 +184,7 @@ TEST_F(Faults, CancelAtTheFirstAMiddleAndTheLastFile)
     ASSERT_FALSE(s_large.empty()) << "mkmedium failed";
     for (const char* pszFile : {"First.tlr", "Middle.tlr", "Zlast.tlr"}) {
         RemoveInstallation();
-        CMachineState before = CMachineState::Take(INSTALL_DEST);
+        auto before = TakeState(INSTALL_DEST);
         CAnswers answers;
         bool bPressed = false;
         answers.onTick = [&](HWND hProgress) {
@@ -275,7 +205,7 @@ TEST_F(Faults, ReadOnlyTargetAnsweredCancel)
     InstallOnce();
     std::string target = std::string(INSTALL_DEST) + "\\ReadMe.txt";
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
-    CMachineState before = CMachineState::Take(INSTALL_DEST);
+    auto before = TakeState(INSTALL_DEST);
     CAnswers answers;
     answers.onReadOnly = [](HWND) { return IDCANCEL; };
     answers.onBox = AnswerQuitWithYes;
@@ -291,7 +221,7 @@ TEST_F(Faults, TargetInUse)
 {
     InstallOnce();
     std::string target = std::string(INSTALL_DEST) + "\\ReadMe.txt";
-    CMachineState before = CMachineState::Take(INSTALL_DEST);
+    auto before = TakeState(INSTALL_DEST);
     HANDLE hHeld = CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
     CDriven run = DriveSetup(s_single + "\\Setup.exe");
@@ -310,13 +240,12 @@ TEST_F(Faults, RegistryWriteRefused)
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, "Mapsmith.Document", 0, nullptr, REG_OPTION_VOLATILE,
                                              KEY_ALL_ACCESS, nullptr, &hKey, nullptr));
     RegCloseKey(hKey);
-    CMachineState before = CMachineState::Take(INSTALL_DEST);
+    auto before = TakeState(INSTALL_DEST);
     CDriven run = DriveSetup(s_single + "\\Setup.exe");
     EXPECT_FALSE(run.boxes.empty()) << "the refused write must be reported";
     ExpectGaveUp(run);
     CNeverUndone kept;
-    kept.registryLines.insert(std::string("Mapsmith.Document\\=") + std::to_string(REG_SZ) + ":Tilewright Resource" +
-                              std::string(1, '\0'));
+    kept.writtenValues.insert("registry\\Mapsmith.Document\\|");
     ExpectRolledBack(before, INSTALL_DEST, kept);
 }
 
@@ -400,7 +329,7 @@ protected:
 
 TEST_F(MultiDisk, CancelAtADiskPrompt)
 {
-    CMachineState before = CMachineState::Take(INSTALL_DEST);
+    auto before = TakeState(INSTALL_DEST);
     CAnswers answers;
     answers.onDisk = [](const std::string&) { return IDCANCEL; };
     answers.onBox = AnswerQuitWithYes;
@@ -418,7 +347,7 @@ TEST_F(MultiDisk, TruncatedOrSwappedVolumeThenQuit)
     truncated.resize(truncated.size() / 2);
     for (const std::vector<BYTE>& wrong : {truncated, ReadBytes(Volume(3))}) {
         RemoveInstallation();
-        CMachineState before = CMachineState::Take(INSTALL_DEST);
+        auto before = TakeState(INSTALL_DEST);
         // The first prompt gets the wrong volume, the second is cancelled.
         int nPrompts = 0;
         CAnswers answers;
@@ -477,7 +406,7 @@ TEST_F(Faults, FullDestinationDisk)
     std::string drive = std::string(1, static_cast<char>(toupper(*pszLetter))) + ":";
     std::string dest = drive + "\\Tilewright";
     DeleteTree(dest);
-    CMachineState before = CMachineState::Take(dest);
+    auto before = TakeState(dest);
     CAnswers answers;
     answers.onDestination = [&drive](HWND hPage) {
         HWND hDrives = GetDlgItem(hPage, 1021);
