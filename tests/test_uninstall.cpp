@@ -1,0 +1,491 @@
+// Uninst.exe against real installs of the Tilewright medium by the real
+// Setup.exe: what an uninstall leaves of the machine, shared libraries of
+// two products, Wine's own uninstaller as a client of the Uninstall entry,
+// a file in use, and install information that cannot be trusted.
+#include "DesktopHelpers.h"
+#include "InstallRun.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const char UNINSTALLER[] = "C:\\Tilewright\\Uninst.exe";
+const char SETUP_INF[] = "C:\\Tilewright\\Setup.inf";
+const char MSG_CONFIRM[] = "Do you want to remove Tilewright and all of its components from this computer?";
+const char MSG_DONE[] = "Tilewright has been removed from this computer.";
+const char NOTHING_REMOVED[] = "\r\nNothing has been removed.";
+const DWORD GONE_WAIT_MS = 20000;
+
+// The second product that shares the library: the same files under another
+// name, destination, folder and signature.
+const char OTHER_DEST[] = "C:\\TileTools";
+const char OTHER_NAME[] = "Tile Tools";
+const char KEY_OTHER_UNINSTALL[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tile Tools";
+
+struct CUninstallRun {
+    std::vector<std::string> boxes;
+    long nExitCode = -1;
+};
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool WaitForGone(const std::string& path)
+{
+    for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < GONE_WAIT_MS; Sleep(50))
+        if (!Exists(path))
+            return true;
+    return false;
+}
+
+// Answers the uninstaller's boxes: Yes to the question, OK to the rest.
+// Boxes of any process count, for an uninstaller started by another program.
+CUninstallRun AnswerUninstaller(CChildProcess& process, DWORD dwBoxProcess)
+{
+    CUninstallRun run;
+    for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < INSTALL_WAIT_MS;) {
+        HWND hBox = WaitForMessageBox(dwBoxProcess, "Uninstall", 50);
+        if (!hBox) {
+            if (process.WaitForExit(0) != -1)
+                break;
+            continue;
+        }
+        run.boxes.push_back(static_cast<const char*>(GetMessageBoxText(hBox)));
+        PressButton(hBox, GetDlgItem(hBox, IDYES) ? IDYES : IDOK);
+        WaitForWindowGone(hBox, INSTALL_WAIT_MS);
+    }
+    run.nExitCode = process.WaitForExit(INSTALL_WAIT_MS);
+    return run;
+}
+
+CUninstallRun RunUninstaller(const std::string& exe)
+{
+    CChildProcess process;
+    if (!process.Start(exe))
+        return CUninstallRun();
+    return AnswerUninstaller(process, process.Id());
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += "  " + line + "\n";
+    return text;
+}
+
+// --- The machine state the setup touches ---------------------------------
+
+void ListFiles(const std::string& dir, bool bRecursive, std::vector<std::string>& out)
+{
+    ForEachEntry(dir, [&](const WIN32_FIND_DATAA& fd) {
+        std::string path = dir + "\\" + fd.cFileName;
+        bool bDir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        out.push_back((bDir ? "dir  " : "file ") + path + (bDir ? "" : " " + std::to_string(fd.nFileSizeLow)));
+        if (bDir && bRecursive)
+            ListFiles(path, true, out);
+    });
+}
+
+void DumpKey(HKEY hRoot, const std::string& rootName, const std::string& key, std::vector<std::string>& out)
+{
+    HKEY hKey;
+    if (RegOpenKeyExA(hRoot, key.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return;
+    std::string name = rootName + "\\" + key;
+    out.push_back("key   " + name);
+    char szValue[256];
+    BYTE data[1024];
+    for (DWORD i = 0;; ++i) {
+        DWORD cchValue = sizeof szValue, cbData = sizeof data, dwType = 0;
+        if (RegEnumValueA(hKey, i, szValue, &cchValue, nullptr, &dwType, data, &cbData) != ERROR_SUCCESS)
+            break;
+        std::string text = dwType == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data))
+                                               : std::string(reinterpret_cast<char*>(data), cbData);
+        out.push_back("value " + name + " [" + szValue + "] = " + text);
+    }
+    std::vector<std::string> children;
+    char szChild[256];
+    for (DWORD i = 0; RegEnumKeyA(hKey, i, szChild, sizeof szChild) == ERROR_SUCCESS; ++i)
+        children.push_back(szChild);
+    RegCloseKey(hKey);
+    for (const std::string& child : children)
+        DumpKey(hRoot, rootName, key + "\\" + child, out);
+}
+
+std::vector<std::string> Snapshot()
+{
+    std::vector<std::string> state;
+    ListFiles(INSTALL_DEST, true, state);
+    ListFiles(SystemDir(), false, state);
+    // The uninstaller's copy that finishes the work runs from here.
+    char szTemp[MAX_PATH];
+    GetTempPathA(MAX_PATH, szTemp);
+    ListFiles(std::string(szTemp, strlen(szTemp) - 1), false, state);
+    ListFiles(ProgramGroupDir().substr(0, ProgramGroupDir().rfind('\\')), true, state);
+    for (const char* pszKey : {"App Paths", "Uninstall", "SharedDLLs"})
+        DumpKey(HKEY_LOCAL_MACHINE, "HKLM", std::string("Software\\Microsoft\\Windows\\CurrentVersion\\") + pszKey,
+                state);
+    for (const char* pszKey : {".tlr", "Mapsmith.Document", KEY_CONTROL_CLSID, "Tilewright.TileView"})
+        DumpKey(HKEY_CLASSES_ROOT, "HKCR", pszKey, state);
+    std::sort(state.begin(), state.end());
+    return state;
+}
+
+std::vector<std::string> Without(const std::vector<std::string>& a, const std::vector<std::string>& b)
+{
+    std::vector<std::string> out;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+
+// --- Install information --------------------------------------------------
+
+bool LoadInfo(const std::string& path, CInstallMngr& info)
+{
+    try {
+        CFile file;
+        file.Open(path.c_str(), CFile::modeRead);
+        CArchive ar(&file, CArchive::load);
+        if (!info.ReadHeader(ar))
+            return false;
+        info.Serialize(ar);
+        return true;
+    } catch (CException&) {
+        return false;
+    }
+}
+
+std::vector<std::string> InfoFiles(CInstallMngr& info)
+{
+    std::vector<std::string> files;
+    CObject* pItem;
+    for (int n = info.GetFirstItem(pItem); n != ITEM_END; n = info.GetNextItem(pItem))
+        if (n == ITEM_FILE)
+            files.push_back(static_cast<const char*>(static_cast<CInstalledFile*>(pItem)->m_strPath));
+    return files;
+}
+
+CDirNode* AppNode(CInstallMngr& info)
+{
+    return info.m_root.children.GetAt(info.m_root.children.GetHeadPosition());
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Wine's own uninstaller: "--list" prints each entry as key|||DisplayName.
+std::string WineUninstallerList()
+{
+    char szTemp[MAX_PATH];
+    GetTempPathA(MAX_PATH, szTemp);
+    std::string out = std::string(szTemp) + "uninstaller-list.txt";
+    DeleteFileA(out.c_str());
+    CChildProcess cmd;
+    if (!cmd.Start(SystemDir() + "\\cmd.exe", "/c uninstaller.exe --list > \"" + out + "\"")
+        || cmd.WaitForExit(INSTALL_WAIT_MS) != 0)
+        return "<uninstaller --list did not run>";
+    return ReadText(out);
+}
+
+// The second product: the Tilewright manifest under another name,
+// destination, program folder and signature.
+std::string MakeOtherMedium()
+{
+    std::string manifest = ReadText(Stage("Tilewright.ini"));
+    for (const auto& change : std::vector<std::pair<std::string, std::string>>{
+             {"Name = Tilewright", std::string("Name = ") + OTHER_NAME},
+             {"DestDir = \\Tilewright", "DestDir = \\TileTools"},
+             {"ProgramFolder = Tilewright", std::string("ProgramFolder = ") + OTHER_NAME},
+             {"Ident = 54 57 01 00 31", "Ident = 54 57 01 00 32"}}) {
+        size_t i = manifest.find(change.first);
+        if (i == std::string::npos)
+            return "";
+        manifest.replace(i, change.first.size(), change.second);
+    }
+    std::string path = Stage("TileTools.ini");
+    std::ofstream(path, std::ios::binary) << manifest;
+    return MakeMediumFrom(path, "tiletools", "2");
+}
+
+// --- Fixture ---------------------------------------------------------------
+
+void RemoveOtherProduct()
+{
+    DeleteTree(OTHER_DEST);
+    DeleteRegKeyTree(HKEY_LOCAL_MACHINE, KEY_OTHER_UNINSTALL);
+    DeleteTree(ProgramGroupDir().substr(0, ProgramGroupDir().rfind('\\')) + "\\" + OTHER_NAME);
+}
+
+class Uninstall : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveInstallation();
+        RemoveOtherProduct();
+    }
+    void TearDown() override
+    {
+        RemoveInstallation();
+        RemoveOtherProduct();
+    }
+
+    void Install(const std::string& medium)
+    {
+        ASSERT_FALSE(medium.empty()) << "mkmedium failed";
+        CDriven run = DriveSetup(medium + "\\Setup.exe");
+        ASSERT_EQ(MSG_SUCCESS, run.finalMessage) << "the setup did not finish; boxes:\n" << Joined(run.boxes);
+        m_desktopHelpers.End("explorer.exe");
+    }
+
+    void ExpectCompleteRun(const CUninstallRun& run, const char* pszDest, const char* pszDone)
+    {
+        EXPECT_EQ(0, run.nExitCode) << "the uninstaller did not end";
+        ASSERT_EQ(2u, run.boxes.size()) << "expected the question and the closing report, saw:\n" << Joined(run.boxes);
+        EXPECT_EQ(pszDone, run.boxes[1]);
+        EXPECT_TRUE(WaitForGone(pszDest)) << pszDest << " is still there after the uninstall";
+    }
+
+    // The folder windows that creating the group opens would outlive the test.
+    CDesktopHelpers m_desktopHelpers;
+};
+
+TEST_F(Uninstall, RoundTripLeavesTheMachineAsBefore)
+{
+    std::string medium = MakeMedium("uninst", "2");
+    std::vector<std::string> before = Snapshot();
+    Install(medium);
+    std::vector<std::string> installed = Without(Snapshot(), before);
+    for (const std::string& expected :
+         std::vector<std::string>{"file C:\\Tilewright\\Mapsmith.exe", "key   HKCR\\Mapsmith.Document", "key   HKCR\\" + std::string(KEY_CONTROL_CLSID),
+          "value HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs [" + SharedLibrary() + "] = 1"})
+        ASSERT_NE(installed.end(), std::find_if(installed.begin(), installed.end(),
+                                                [&](const std::string& line) { return line.rfind(expected, 0) == 0; }))
+            << "the snapshot does not see the install: no " << expected << " in\n" << Joined(installed);
+    std::string uninstallString = RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString");
+    ASSERT_EQ(UNINSTALLER, uninstallString);
+
+    CUninstallRun run = RunUninstaller(uninstallString);
+    ASSERT_FALSE(run.boxes.empty()) << "the uninstaller showed nothing";
+    EXPECT_EQ(MSG_CONFIRM, run.boxes[0]);
+    ExpectCompleteRun(run, INSTALL_DEST, MSG_DONE);
+    m_desktopHelpers.End(nullptr);
+
+    std::vector<std::string> after = Snapshot();
+    // Parent keys that the setup's value writes created, and that nothing
+    // of this product owns.
+    std::vector<std::string> allowed = {
+        "key   HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+    };
+    std::vector<std::string> extra = Without(Without(after, before), allowed);
+    std::vector<std::string> missing = Without(before, after);
+    EXPECT_TRUE(extra.empty()) << "left behind by install and uninstall:\n" << Joined(extra);
+    EXPECT_TRUE(missing.empty()) << "gone that was there before the install:\n" << Joined(missing);
+}
+
+TEST_F(Uninstall, SharedLibraryStaysUntilTheLastProductGoes)
+{
+    std::string other = MakeOtherMedium();
+    ASSERT_FALSE(other.empty()) << "the second product's medium could not be made";
+    ASSERT_TRUE(CopyFileA(BuildPath("app\\Setup.exe").c_str(), (other + "\\Setup.exe").c_str(), FALSE));
+    Install(MakeMedium("uninst", "2"));
+    Install(other);
+    std::string shared = SharedLibrary();
+    ASSERT_EQ(2u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, shared.c_str())) << "both products count the library";
+    std::string otherMain = std::string(OTHER_DEST) + "\\Mapsmith.exe";
+    ASSERT_EQ(otherMain, RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr)) << "the later install owns App Paths";
+
+    ExpectCompleteRun(RunUninstaller(UNINSTALLER), INSTALL_DEST, MSG_DONE);
+    EXPECT_TRUE(Exists(shared)) << "the library was removed while the other product still uses it";
+    EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, shared.c_str())) << "the count was not lowered";
+    EXPECT_EQ(otherMain, RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr))
+        << "App Paths of the other installation was touched";
+    EXPECT_EQ("Mapsmith.Document", RegString(HKEY_CLASSES_ROOT, ".tlr", nullptr))
+        << "the extension that the other installation owns was removed";
+    EXPECT_EQ("Tilewright Resource", RegString(HKEY_CLASSES_ROOT, "Mapsmith.Document", nullptr));
+    EXPECT_EQ(std::string(OTHER_DEST) + "\\Uninst.exe", RegString(HKEY_LOCAL_MACHINE, KEY_OTHER_UNINSTALL, "UninstallString"));
+    EXPECT_EQ("<no key>", RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
+
+    ExpectCompleteRun(RunUninstaller(std::string(OTHER_DEST) + "\\Uninst.exe"), OTHER_DEST,
+                      "Tile Tools has been removed from this computer.");
+    EXPECT_FALSE(Exists(shared)) << "the last product's uninstall left the library";
+    EXPECT_EQ(0xFFFFFFFFu, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, shared.c_str())) << "the count value stayed";
+    EXPECT_EQ("<no key>", RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr));
+    EXPECT_EQ("<no key>", RegString(HKEY_CLASSES_ROOT, ".tlr", nullptr));
+    EXPECT_EQ("<no key>", RegString(HKEY_CLASSES_ROOT, "Mapsmith.Document", nullptr));
+    EXPECT_EQ("<no key>", RegString(HKEY_LOCAL_MACHINE, KEY_OTHER_UNINSTALL, "UninstallString"));
+}
+
+TEST_F(Uninstall, WineUninstallerListsTheProductUntilItIsRemoved)
+{
+    Install(MakeMedium("uninst", "2"));
+    std::string listed = WineUninstallerList();
+    EXPECT_NE(std::string::npos, listed.find("|||Tilewright")) << "not listed after the install:\n" << listed;
+
+    // Started the way Wine's uninstaller starts an entry's UninstallString.
+    CChildProcess remover;
+    ASSERT_TRUE(remover.Start(SystemDir() + "\\uninstaller.exe", "--remove Tilewright"));
+    CUninstallRun run = AnswerUninstaller(remover, 0);
+    ASSERT_EQ(2u, run.boxes.size()) << "expected the question and the closing report, saw:\n" << Joined(run.boxes);
+    EXPECT_EQ(MSG_CONFIRM, run.boxes[0]);
+    EXPECT_EQ(MSG_DONE, run.boxes[1]);
+    EXPECT_TRUE(WaitForGone(INSTALL_DEST));
+
+    listed = WineUninstallerList();
+    EXPECT_EQ(std::string::npos, listed.find("|||Tilewright")) << "still listed after the uninstall:\n" << listed;
+}
+
+// Holds a file open with no sharing until released, from another process.
+class CFileHolder {
+public:
+    explicit CFileHolder(const std::string& path)
+        : m_hReady(CreateEventA(nullptr, TRUE, FALSE, "UninstallTestReady")),
+          m_hRelease(CreateEventA(nullptr, TRUE, FALSE, "UninstallTestRelease"))
+    {
+        m_bHolding = m_hReady && m_hRelease
+                     && m_holder.Start(BuildPath("tools\\payload\\payload_holdfile.exe"),
+                                       "\"" + path + "\" UninstallTestReady UninstallTestRelease")
+                     && WaitForSingleObject(m_hReady, INSTALL_WAIT_MS) == WAIT_OBJECT_0;
+    }
+    CFileHolder(const CFileHolder&) = delete;
+    CFileHolder& operator=(const CFileHolder&) = delete;
+    ~CFileHolder()
+    {
+        Release();
+        CloseHandle(m_hReady);
+        CloseHandle(m_hRelease);
+    }
+    bool IsHolding() const { return m_bHolding; }
+    void Release()
+    {
+        SetEvent(m_hRelease);
+        m_holder.WaitForExit(INSTALL_WAIT_MS);
+    }
+
+private:
+    HANDLE m_hReady;
+    HANDLE m_hRelease;
+    CChildProcess m_holder;
+    bool m_bHolding = false;
+};
+
+TEST_F(Uninstall, FileInUseIsReportedAndASecondRunFinishes)
+{
+    Install(MakeMedium("uninst", "2"));
+    std::string held = std::string(INSTALL_DEST) + "\\ReadMe.txt";
+    CFileHolder holder(held);
+    ASSERT_TRUE(holder.IsHolding()) << "the helper could not hold " << held;
+
+    CUninstallRun run = RunUninstaller(UNINSTALLER);
+    EXPECT_EQ(0, run.nExitCode);
+    ASSERT_EQ(2u, run.boxes.size()) << "expected the question and the report, saw:\n" << Joined(run.boxes);
+    EXPECT_NE(std::string::npos, run.boxes[1].find("could not be removed completely")) << run.boxes[1];
+    EXPECT_NE(std::string::npos, run.boxes[1].find(held)) << "the file in use is not named:\n" << run.boxes[1];
+    for (const auto& file : ProductFiles()) {
+        if (file.first == "ReadMe.txt")
+            continue;
+        EXPECT_FALSE(Exists(std::string(INSTALL_DEST) + "\\" + file.first)) << file.first << " was not removed";
+    }
+    EXPECT_TRUE(Exists(held));
+    EXPECT_FALSE(Exists(SharedLibrary())) << "the library only this product counted stayed";
+    EXPECT_FALSE(Exists(std::string(INSTALL_DEST) + "\\VB")) << "emptied directories stayed";
+    EXPECT_FALSE(Exists(ProgramGroupDir())) << "the program group stayed";
+    EXPECT_EQ("<no key>", RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr));
+    EXPECT_EQ(UNINSTALLER, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"))
+        << "the Uninstall entry must stay while something is left";
+    ASSERT_TRUE(Exists(UNINSTALLER)) << "the uninstaller must stay while something is left";
+    CInstallMngr left;
+    ASSERT_TRUE(LoadInfo(SETUP_INF, left)) << "the install information of what is left cannot be read";
+    EXPECT_EQ(std::vector<std::string>{held}, InfoFiles(left)) << "Setup.inf should list just what is left";
+
+    holder.Release();
+    ExpectCompleteRun(RunUninstaller(UNINSTALLER), INSTALL_DEST, MSG_DONE);
+    EXPECT_EQ("<no key>", RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
+}
+
+// What a refused uninstall must leave: everything.
+void ExpectStillInstalled(const char* pszCase)
+{
+    for (const auto& file : ProductFiles())
+        EXPECT_TRUE(Exists(std::string(INSTALL_DEST) + "\\" + file.first)) << pszCase << ": " << file.first << " removed";
+    EXPECT_TRUE(Exists(UNINSTALLER)) << pszCase;
+    EXPECT_TRUE(Exists(SharedLibrary())) << pszCase;
+    EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, SharedLibrary().c_str())) << pszCase;
+    EXPECT_EQ(std::string(INSTALL_DEST) + "\\Mapsmith.exe", RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr))
+        << pszCase;
+    EXPECT_EQ(UNINSTALLER, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString")) << pszCase;
+    EXPECT_EQ("Mapsmith.Document", RegString(HKEY_CLASSES_ROOT, ".tlr", nullptr)) << pszCase;
+    EXPECT_NE("<no key>", RegString(HKEY_CLASSES_ROOT, KEY_CONTROL_CLSID, nullptr)) << pszCase << ": unregistered";
+    EXPECT_TRUE(Exists(ProgramGroupDir())) << pszCase << ": the program group was removed";
+}
+
+// Install information that names a file outside the installation.
+std::vector<BYTE> HostileInfo(const std::vector<BYTE>& original, const char* pszPath)
+{
+    std::string path = std::string(SETUP_INF) + ".hostile";
+    WriteBytes(path, original);
+    CInstallMngr info;
+    if (!LoadInfo(path, info))
+        return {};
+    CInstalledFile* pFile = new CInstalledFile;
+    pFile->SetPath(pszPath);
+    AppNode(info)->files.AddTail(pFile);
+    WriteInfo(info, path);
+    std::vector<BYTE> bytes = ReadBytes(path);
+    DeleteFileA(path.c_str());
+    return bytes;
+}
+
+TEST_F(Uninstall, BrokenInstallInformationRemovesNothing)
+{
+    Install(MakeMedium("uninst", "2"));
+    const std::string canary = "C:\\canary.txt";
+    WriteBytes(canary, {'k', 'e', 'e', 'p'});
+    std::vector<BYTE> original = ReadBytes(SETUP_INF);
+    ASSERT_GT(original.size(), 100u);
+    std::vector<BYTE> truncated(original.begin(), original.begin() + original.size() / 2);
+    std::vector<BYTE> trailing = original;
+    trailing.push_back(0);
+    struct CCase {
+        const char* pszName;
+        std::vector<BYTE> bytes;
+        const char* pszMessage;
+    };
+    const std::vector<CCase> cases = {
+        {"missing", {}, "The install information C:\\Tilewright\\Setup.inf cannot be found."},
+        {"truncated", truncated, "The install information C:\\Tilewright\\Setup.inf is damaged"},
+        {"trailing bytes", trailing, "The install information C:\\Tilewright\\Setup.inf is damaged"},
+        {"file outside", HostileInfo(original, canary.c_str()), "The install information C:\\Tilewright\\Setup.inf is damaged"},
+        {"climbing out", HostileInfo(original, "C:\\Tilewright\\..\\canary.txt"),
+         "The install information C:\\Tilewright\\Setup.inf is damaged"},
+    };
+    for (const CCase& c : cases) {
+        if (c.bytes.empty())
+            DeleteFileA(SETUP_INF);
+        else
+            WriteBytes(SETUP_INF, c.bytes);
+        CUninstallRun run = RunUninstaller(UNINSTALLER);
+        EXPECT_EQ(0, run.nExitCode) << c.pszName;
+        ASSERT_EQ(1u, run.boxes.size()) << c.pszName << ": expected one message and no question, saw:\n"
+                                        << Joined(run.boxes);
+        EXPECT_EQ(0u, run.boxes[0].rfind(c.pszMessage, 0)) << c.pszName << ": " << run.boxes[0];
+        EXPECT_NE(std::string::npos, run.boxes[0].find(NOTHING_REMOVED)) << c.pszName << ": " << run.boxes[0];
+        EXPECT_TRUE(Exists(canary)) << c.pszName << ": the file outside the installation was deleted";
+        ExpectStillInstalled(c.pszName);
+    }
+    DeleteFileA(canary.c_str());
+    WriteBytes(SETUP_INF, original);
+}
+
+}

@@ -1,0 +1,132 @@
+#include "FileRemover.h"
+
+#include "InfoCheck.h"
+
+#include "platform/FileUtil.h"
+#include "platform/Registry.h"
+
+#include <ole2.h>
+
+#include <vector>
+
+namespace {
+const char KEY_SHARED_DLLS[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+typedef HRESULT(STDAPICALLTYPE* PFNDLLUNREGISTERSERVER)();
+
+// A library that registered itself is asked to remove its registration
+// before it goes; one without the entry, or whose entry fails, goes all
+// the same, as the registration then points at nothing.
+void Unregister(const char* pszPath)
+{
+    if (FAILED(OleInitialize(nullptr)))
+        return;
+    HMODULE hLibrary = LoadLibraryA(pszPath);
+    if (hLibrary) {
+        FARPROC pfnEntry = GetProcAddress(hLibrary, "DllUnregisterServer");
+        if (pfnEntry)
+            reinterpret_cast<PFNDLLUNREGISTERSERVER>(reinterpret_cast<void (*)()>(pfnEntry))();
+        FreeLibrary(hLibrary);
+    }
+    OleUninitialize();
+}
+
+BOOL IsGone(DWORD dwError)
+{
+    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
+}
+
+BOOL IsEmptyNode(const CDirNode& node)
+{
+    return node.children.IsEmpty() && node.files.IsEmpty();
+}
+}
+
+void CFileRemover::RemoveTree(CInstallMngr& info)
+{
+    int nIndex = 0;
+    for (POSITION pos = info.m_root.children.GetHeadPosition(); pos; ++nIndex)
+        RemoveNode(*info.m_root.children.GetNext(pos),
+                   CInfoCheck::TopLevelPath(info, m_strSystemDir, nIndex));
+}
+
+void CFileRemover::RemoveNode(CDirNode& node, const CString& strDir)
+{
+    RemoveChildren(node, strDir);
+    RemoveFiles(node);
+}
+
+// A directory left empty goes with its node; one that still holds
+// something (left files, or files the user put there) stays.
+void CFileRemover::RemoveChildren(CDirNode& node, const CString& strDir)
+{
+    std::vector<CDirNode*> kept;
+    for (POSITION pos = node.children.GetHeadPosition(); pos;) {
+        CDirNode* pChild = node.children.GetNext(pos);
+        CString strChildDir = strDir + "\\" + pChild->dir->m_strPath;
+        RemoveNode(*pChild, strChildDir);
+        if (IsEmptyNode(*pChild) && (RemoveDirectoryA(strChildDir) || IsGone(GetLastError())))
+            delete pChild;
+        else
+            kept.push_back(pChild);
+    }
+    node.children.RemoveAll();
+    for (CDirNode* pChild : kept)
+        node.children.AddTail(pChild);
+}
+
+void CFileRemover::RemoveFiles(CDirNode& node)
+{
+    std::vector<CInstalledFile*> kept;
+    for (POSITION pos = node.files.GetHeadPosition(); pos;) {
+        CInstalledFile* pFile = node.files.GetNext(pos);
+        m_onFile(pFile->m_strPath);
+        if (RemoveFile(*pFile)) {
+            delete pFile;
+        } else {
+            kept.push_back(pFile);
+            m_leftFiles.Add(pFile->m_strPath);
+        }
+    }
+    node.files.RemoveAll();
+    for (CInstalledFile* pFile : kept)
+        node.files.AddTail(pFile);
+}
+
+BOOL CFileRemover::RemoveFile(const CInstalledFile& file)
+{
+    if (file.m_dwFlags & FILE_SHARED)
+        return ReleaseShared(file);
+    return DeleteInstalled(file);
+}
+
+// Without a count nobody can say who else uses the library: it stays.
+// The count is lowered, or its value deleted with the file, only once
+// the file is really gone, so that another try finds it as it was.
+BOOL CFileRemover::ReleaseShared(const CInstalledFile& file)
+{
+    DWORD dwCount = 0;
+    LONG lResult = GetRegDword(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, file.m_strPath, dwCount);
+    if (lResult == ERROR_FILE_NOT_FOUND)
+        return TRUE;
+    if (lResult != ERROR_SUCCESS)
+        return FALSE;
+    if (dwCount > 1)
+        return SetRegDword(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, file.m_strPath, dwCount - 1)
+               == ERROR_SUCCESS;
+    return DeleteInstalled(file)
+           && DeleteRegValue(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, file.m_strPath) == ERROR_SUCCESS;
+}
+
+BOOL CFileRemover::DeleteInstalled(const CInstalledFile& file)
+{
+    DWORD dwExists = CheckFileExists(file.m_strPath);
+    if (IsGone(dwExists))
+        return TRUE;
+    if ((file.m_dwFlags & FILE_REGISTER) && dwExists == ERROR_SUCCESS)
+        Unregister(file.m_strPath);
+    // A read-only file is the product's as well; should the attribute not
+    // clear, the deletion fails and says so.
+    SetFileAttributesA(file.m_strPath, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(file.m_strPath) || IsGone(GetLastError());
+}

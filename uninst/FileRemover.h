@@ -1,0 +1,35 @@
+// Removes the files of the install tree and the directories they leave
+// empty. A file that cannot be removed stays in the tree, so that the tree
+// lists afterwards exactly what is left; every other record is dropped.
+#pragma once
+
+#include "model/InstallMngr.h"
+
+#include <functional>
+
+class CFileRemover {
+public:
+    // Told the full path of each file before it is handled.
+    typedef std::function<void(const CString& strPath)> FileNotice;
+
+    CFileRemover(const char* pszSystemDir, FileNotice onFile)
+        : m_strSystemDir(pszSystemDir), m_onFile(onFile) {}
+
+    // The destination directory itself stays: the uninstaller and the
+    // install information still live in it.
+    void RemoveTree(CInstallMngr& info);
+    const CStringArray& GetLeftFiles() const { return m_leftFiles; }
+
+private:
+    void RemoveNode(CDirNode& node, const CString& strDir);
+    void RemoveChildren(CDirNode& node, const CString& strDir);
+    void RemoveFiles(CDirNode& node);
+    BOOL RemoveFile(const CInstalledFile& file);
+    // A shared library goes only with the last installation that counts it.
+    BOOL ReleaseShared(const CInstalledFile& file);
+    static BOOL DeleteInstalled(const CInstalledFile& file);
+
+    CString m_strSystemDir;
+    FileNotice m_onFile;
+    CStringArray m_leftFiles;
+};

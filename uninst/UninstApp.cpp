@@ -1,0 +1,40 @@
+#include "UninstApp.h"
+
+#include "SelfDelete.h"
+#include "Uninstaller.h"
+
+#include "model/TrackedAlloc.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+// The one application object, constructed before the entry code runs.
+CUninstApp theApp;
+
+CString ModulePath()
+{
+    char sz[MAX_PATH];
+    DWORD dwLength = GetModuleFileNameA(nullptr, sz, MAX_PATH);
+    return dwLength > 0 && dwLength < MAX_PATH ? CString(sz) : CString();
+}
+}
+
+// The install information's blocks are freed once its owner is gone.
+CUninstApp::CUninstApp() : CWinApp(TrackedTerm) {}
+
+BOOL CUninstApp::InitInstance()
+{
+    if (__argc == 4 && strcmp(__argv[1], FINISH_SWITCH) == 0) {
+        CSelfDelete::Finish(__argv[2], __argv[3]);
+        return FALSE;
+    }
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+    CString strExe = ModulePath();
+    if (!strExe.IsEmpty())
+        CUninstaller(strExe).Run();
+    return FALSE;
+}

@@ -1,0 +1,159 @@
+#include "Uninstaller.h"
+
+#include "InfoCheck.h"
+#include "ProductRegistry.h"
+#include "SelfDelete.h"
+
+#include "framework/CWinApp.h"
+#include "platform/FileUtil.h"
+#include "platform/Progman.h"
+#include "ui/ProgressDlg.h"
+
+namespace {
+const char MSG_CONFIRM[] = "Do you want to remove %s and all of its components from this computer?";
+const char MSG_MISSING[] = "The install information %s cannot be found.\r\nNothing has been removed.";
+const char MSG_DAMAGED[] = "The install information %s is damaged or does not belong to this "
+                           "installation.\r\nNothing has been removed.";
+const char MSG_DONE[] = "%s has been removed from this computer.";
+const char MSG_LEFT[] = "%s could not be removed completely. These items are in use or cannot be "
+                        "deleted:\r\n\r\n%s\r\nClose the programs that use them and start the "
+                        "uninstall again.";
+const char LEFT_FOLDER[] = "Program folder %s";
+
+CString SystemDirectory()
+{
+    char sz[MAX_PATH];
+    UINT nLength = GetSystemDirectoryA(sz, MAX_PATH);
+    return nLength > 0 && nLength < MAX_PATH ? CString(sz) : CString();
+}
+
+int CountFiles(CInstallTree& tree)
+{
+    int nFiles = 0;
+    CObject* pItem;
+    for (int n = tree.GetFirstItem(pItem); n != ITEM_END; n = tree.GetNextItem(pItem))
+        if (n == ITEM_FILE)
+            ++nFiles;
+    return nFiles;
+}
+
+// The progress dialog, moved on by one file at a time.
+class CFileProgress {
+public:
+    explicit CFileProgress(int nFiles) : m_nFiles(nFiles > 0 ? nFiles : 1)
+    {
+        m_bShown = m_dlg.Create(nullptr);
+    }
+    void OnFile(const CString& strPath)
+    {
+        if (!m_bShown)
+            return;
+        m_dlg.SetText(GetFileNameFromPath(strPath));
+        m_dlg.SetPos(m_nDone++ * 100 / m_nFiles);
+    }
+
+private:
+    CProgressDlg m_dlg;
+    int m_nFiles;
+    int m_nDone = 0;
+    BOOL m_bShown;
+};
+}
+
+CUninstaller::CUninstaller(const char* pszExe)
+    : m_strExe(pszExe), m_strSystemDir(SystemDirectory()),
+      m_inf(GetDirectoryFromPath(pszExe) + "\\Setup.inf")
+{
+}
+
+void CUninstaller::Run()
+{
+    if (!Load() || !Confirm())
+        return;
+    CFileProgress progress(CountFiles(m_info));
+    CFileRemover remover(m_strSystemDir, [&progress](const CString& strPath) { progress.OnFile(strPath); });
+    RemoveProduct(remover);
+    CStringArray left = remover.GetLeftFiles();
+    RemoveProgramFolder(left);
+    if (left.IsEmpty() && !m_inf.Delete())
+        left.Add(m_inf.GetPath());
+    if (left.IsEmpty())
+        Complete();
+    else
+        ReportLeft(left);
+}
+
+BOOL CUninstaller::Load()
+{
+    CSetupInfFile::LoadResult result = m_inf.Load(m_info);
+    CInfoCheck check(GetDirectoryFromPath(m_strExe), m_strSystemDir);
+    if (result == CSetupInfFile::LOADED && !m_strSystemDir.IsEmpty() && check.IsTrustworthy(m_info))
+        return TRUE;
+    CString strText;
+    strText.Format(result == CSetupInfFile::MISSING ? MSG_MISSING : MSG_DAMAGED,
+                   static_cast<const char*>(m_inf.GetPath()));
+    AfxMessageBox(strText, MB_OK | MB_ICONSTOP);
+    return FALSE;
+}
+
+BOOL CUninstaller::Confirm()
+{
+    return AfxMessageBox(FillName(MSG_CONFIRM), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// The registry first: whether the shared entries still point here is told
+// by the files they name, which are about to go.
+void CUninstaller::RemoveProduct(CFileRemover& remover)
+{
+    CProductRegistry(m_info).RemoveOwnedEntries();
+    remover.RemoveTree(m_info);
+}
+
+void CUninstaller::RemoveProgramFolder(CStringArray& left)
+{
+    if (m_info.m_strProgramFolder.IsEmpty())
+        return;
+    CStringArray commands;
+    CString strCommand;
+    strCommand.Format("[DeleteGroup(%s)]", static_cast<const char*>(m_info.m_strProgramFolder));
+    commands.Add(strCommand);
+    if (ExecuteProgmanCommands(commands))
+        return;
+    CString strLeft;
+    strLeft.Format(LEFT_FOLDER, static_cast<const char*>(m_info.m_strProgramFolder));
+    left.Add(strLeft);
+}
+
+// What is left stays listed, with the uninstaller and the Uninstall entry,
+// so that the user can try again. Should the new list fail to save, the
+// old one serves as well: a file already gone counts as removed.
+void CUninstaller::ReportLeft(const CStringArray& left)
+{
+    m_inf.Save(m_info);
+    CString strList;
+    for (int i = 0; i < left.GetSize(); ++i)
+        strList += left[i] + "\r\n";
+    CString strText;
+    strText.Format(MSG_LEFT, static_cast<const char*>(m_info.m_strProductName),
+                   static_cast<const char*>(strList));
+    AfxMessageBox(strText, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// Should the copy that removes the uninstaller not start, the system
+// removes the uninstaller and the destination at its next start instead.
+void CUninstaller::Complete()
+{
+    CProductRegistry(m_info).RemoveUninstallEntry();
+    AfxMessageBox(FillName(MSG_DONE), MB_OK | MB_ICONINFORMATION);
+    if (CSelfDelete::Start(m_strExe))
+        return;
+    MoveFileExA(m_strExe, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExA(GetDirectoryFromPath(m_strExe), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+CString CUninstaller::FillName(const char* pszFormat) const
+{
+    CString strText;
+    strText.Format(pszFormat, static_cast<const char*>(m_info.m_strProductName));
+    return strText;
+}
