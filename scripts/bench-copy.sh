@@ -23,6 +23,7 @@ xvfb-run -a bash -c '
   set -u
   source scripts/wine-prefix.sh
   wine_prefix_start "$1" "$2/tools/winewarm/winewarm.exe"
+  wine_prefix_hold
   trap "wine \"$2/bench/copyphase/bench_copyphase.exe\" clean > /dev/null 2>&1 < /dev/null; wine_prefix_end" EXIT
   bench="$2/bench/copyphase/bench_copyphase.exe"
   out="$2/bench-copyphase.txt"

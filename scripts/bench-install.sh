@@ -28,6 +28,7 @@ status=0
   set -u
   source scripts/wine-prefix.sh
   wine_prefix_start "$1" "$2/tools/winewarm/winewarm.exe"
+  wine_prefix_hold
   bench="$2/bench/bench_install.exe"
   trap "wine \"$bench\" clean > /dev/null 2>&1 < /dev/null; wine_prefix_end" EXIT
   out="$2/bench-install.txt"

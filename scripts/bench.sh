@@ -17,6 +17,7 @@ xvfb-run -a bash -c '
   set -u
   source scripts/wine-prefix.sh
   wine_prefix_start "$1" "$2/tools/winewarm/winewarm.exe"
+  wine_prefix_hold
   trap wine_prefix_end EXIT
   status=0
   wine "$2/bench/archive_rw/bench_archive_rw.exe" > "$2/bench-archive_rw.txt" 2>&1 < /dev/null || status=1

@@ -13,6 +13,7 @@ mkdir -p "$out"
 source scripts/wine-prefix.sh
 source scripts/make-medium.sh
 wine_prefix_start "$build/demo-prefix" "$build/tools/winewarm/winewarm.exe"
+wine_prefix_hold
 trap wine_prefix_end EXIT
 make_media "$build" || exit 1
 setup="$build/medium/single/Setup.exe"

@@ -13,6 +13,7 @@ count="${1:-100000}"
 source scripts/wine-prefix.sh
 source scripts/make-medium.sh
 wine_prefix_start "$build/fuzz-prefix" "$build/tools/winewarm/winewarm.exe"
+wine_prefix_hold
 trap wine_prefix_end EXIT
 make_media "$build"
 wine "$build/tools/archivefuzz/archivefuzz.exe" "$build/medium/single/Setup.dat" 'C:\fuzz' "$count" \

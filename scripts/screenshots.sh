@@ -10,6 +10,7 @@ fi
 build="$PWD/build/x86_64"
 source scripts/wine-prefix.sh
 wine_prefix_start "$build/shot-prefix" "$build/tools/winewarm/winewarm.exe"
+wine_prefix_hold
 trap wine_prefix_end EXIT
 mkdir -p docs
 for what in status progress readonly; do

@@ -10,5 +10,6 @@ mkdir -p "$PWD/build/x86_64/floppy"
 ln -sfn "$PWD/build/x86_64/floppy" "$WINEPREFIX/dosdevices/a:"
 wine reg add 'HKLM\Software\Wine\Drives' /v a: /d floppy /f > /dev/null 2>&1 < /dev/null
 wine_prefix_restart
+wine_prefix_hold
 cd build/x86_64
 ctest --output-on-failure --timeout 300

@@ -1,7 +1,7 @@
 # Sourced: makes a fresh Wine prefix at $1 and starts its server and desktop
 # with their output sent nowhere, so no helper process holds a caller's pipe;
-# $2 is winewarm.exe, which then keeps the desktop up until the server ends.
-# The caller ends the server with "wineserver -k" (see wine_prefix_end).
+# $2 is winewarm.exe. Once the prefix is set up, wine_prefix_hold keeps the
+# desktop up until the caller ends the server (see wine_prefix_end).
 wine_prefix_start() {
   export WINEPREFIX="$1"
   export WINEDEBUG=-all
@@ -24,6 +24,13 @@ wine_prefix_restart() {
   # Keeps the server up between programs.
   wineserver -p > /dev/null 2>&1 < /dev/null || true
   wine "$WINE_PREFIX_WARM" > /dev/null 2>&1 < /dev/null
+}
+
+# Wine ends the desktop when the last program with a window ends; the next
+# program would start it again with its own output. A hidden window keeps
+# it up. Called after the last restart: a program still starting while the
+# server is ended would start a server of its own.
+wine_prefix_hold() {
   wine "$WINE_PREFIX_WARM" hold > /dev/null 2>&1 < /dev/null &
 }
 
