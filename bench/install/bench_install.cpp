@@ -141,9 +141,11 @@ bool WriteMapFile(const std::string& path, ULONGLONG ullSize, DWORD& x)
     return CloseHandle(h) && bOk;
 }
 
-bool AppendText(const std::string& path, const std::string& text)
+// Writes text at the end of the file, or into a new file with dwCreation
+// CREATE_ALWAYS.
+bool WriteText(const std::string& path, const std::string& text, DWORD dwAccess, DWORD dwCreation)
 {
-    HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), dwAccess, 0, nullptr, dwCreation, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     DWORD dwWritten = 0;
@@ -169,14 +171,7 @@ bool WriteNsisScript(const std::vector<CBenchFile>& files)
         text += "  File \"/oname=" + file.target.substr(slash + 1) + "\" \"" + file.source + "\"\r\n";
     }
     text += "SectionEnd\r\n";
-    HANDLE h = CreateFileA(Stage(NSIS_SCRIPT).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD dwWritten = 0;
-    bool bOk = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &dwWritten, nullptr) &&
-               dwWritten == text.size();
-    return CloseHandle(h) && bOk;
+    return WriteText(Stage(NSIS_SCRIPT), text, GENERIC_WRITE, CREATE_ALWAYS);
 }
 
 // The product's files, its uninstaller included, and the map files that
@@ -210,7 +205,7 @@ int Prepare()
     }
     std::string manifest = Stage(MANIFEST);
     std::vector<CBenchFile> files;
-    if (!CopyFileA(Stage("Tilewright.ini").c_str(), manifest.c_str(), FALSE) || !AppendText(manifest, lines) ||
+    if (!CopyFileA(Stage("Tilewright.ini").c_str(), manifest.c_str(), FALSE) || !WriteText(manifest, lines, FILE_APPEND_DATA, OPEN_EXISTING) ||
         !ReadManifest(manifest, files) || !WriteNsisScript(files)) {
         fprintf(stderr, "cannot write the manifest or the NSIS script (error %lu)\n", GetLastError());
         return 1;
