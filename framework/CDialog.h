@@ -18,9 +18,6 @@ public:
     void EndDialog(INT_PTR nResult);
 
     virtual BOOL OnInitDialog() { return TRUE; }
-    // Centres the window over its owner, or in the work area when the owner
-    // is hidden or minimized.
-    void CenterWindow();
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
 

@@ -2,26 +2,6 @@
 
 #include "CWinApp.h"
 
-namespace {
-// A modal sheet is centred over its owner, or in the work area when the
-// owner is hidden or minimized, as the framework's dialogs are.
-void CenterSheet(HWND hSheet)
-{
-    RECT rcArea;
-    HWND hOwner = GetWindow(hSheet, GW_OWNER);
-    if (hOwner && IsWindowVisible(hOwner) && !IsIconic(hOwner))
-        GetWindowRect(hOwner, &rcArea);
-    else if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &rcArea, 0))
-        return;
-    RECT rc;
-    if (!GetWindowRect(hSheet, &rc))
-        return;
-    int x = rcArea.left + (rcArea.right - rcArea.left - (rc.right - rc.left)) / 2;
-    int y = rcArea.top + (rcArea.bottom - rcArea.top - (rc.bottom - rc.top)) / 2;
-    SetWindowPos(hSheet, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-}
-
 const CRuntimeClass CPropertySheet::classCPropertySheet = {"CPropertySheet", 0xFFFF, nullptr, RUNTIME_CLASS(CObject)};
 
 CPropertySheet::CPropertySheet(UINT nIDCaption, HWND hParent, UINT nSelectPage) : m_psh()
@@ -53,7 +33,7 @@ void CPropertySheet::Attach(HWND hPage)
     if (m_hWnd)
         return;
     m_hWnd = GetParent(hPage);
-    CenterSheet(m_hWnd);
+    CenterWindow();
 }
 
 BOOL CPropertySheet::MayCancel(CPropertyPage* pPage)

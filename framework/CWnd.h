@@ -14,6 +14,10 @@ public:
     // The message table: TRUE when the message was handled, with its result.
     virtual BOOL ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&) { return FALSE; }
 
+    // Centres the window over its owner, or in the work area when the owner
+    // is hidden or minimized.
+    void CenterWindow();
+
     HWND m_hWnd = nullptr;
 };
 
