@@ -108,22 +108,14 @@ inline void ForEachEntry(const std::string& dir, const std::function<void(const 
 
 inline void DeleteTree(const std::string& dir)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
+    ForEachEntry(dir, [&dir](const WIN32_FIND_DATAA& fd) {
+        std::string path = dir + "\\" + fd.cFileName;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            DeleteTree(path);
+        else
+            DeleteFileA(path.c_str());
+    });
     RemoveDirectoryA(dir.c_str());
 }
 

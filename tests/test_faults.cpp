@@ -35,14 +35,9 @@ std::map<std::string, std::string> TakeState(const std::string& dest)
     std::map<std::string, std::string> state;
     for (const auto& entry : kit::SnapshotTree(dest))
         state["dest\\" + entry.first] = entry.second;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((SystemDir() + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do
-            state[std::string("system\\") + fd.cFileName] = "";
-        while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
+    ForEachEntry(SystemDir(), [&state](const WIN32_FIND_DATAA& fd) {
+        state[std::string("system\\") + fd.cFileName] = "";
+    });
     for (const auto& key : TOUCHED_KEYS)
         kit::ListKey(key.first, key.second, "registry\\" + key.second, state);
     return state;
