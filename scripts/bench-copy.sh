@@ -27,7 +27,7 @@ xvfb-run -a bash -c '
   trap "wine \"$2/bench/copyphase/bench_copyphase.exe\" clean > /dev/null 2>&1 < /dev/null; wine_prefix_end" EXIT
   bench="$2/bench/copyphase/bench_copyphase.exe"
   out="$2/bench-copyphase.txt"
-  wine "$bench" prepare > "$out" 2>&1 < /dev/null || exit 1
+  bash scripts/wine-run.sh "$bench" prepare > "$out" 2>&1 || exit 1
   root="$WINEPREFIX/drive_c/bench_copyphase"
   for kind in files big; do
     if [ "$kind" = files ]; then payload="File /r \"files/*\""; else payload="File \"big/Big.bin\"
@@ -46,7 +46,7 @@ SectionEnd
 NSI
     (cd "$root" && makensis -V1 "nsis_$kind.nsi") >> "$out" 2>&1 || exit 1
   done
-  wine "$bench" run "$3" >> "$out" 2>&1 < /dev/null
+  bash scripts/wine-run.sh "$bench" run "$3" >> "$out" 2>&1
 ' bench "$prefix" "$build" "$rounds" || status=$?
 
 cat "$build/bench-copyphase.txt"

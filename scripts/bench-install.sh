@@ -32,9 +32,9 @@ status=0
   bench="$2/bench/bench_install.exe"
   trap "wine \"$bench\" clean > /dev/null 2>&1 < /dev/null; wine_prefix_end" EXIT
   out="$2/bench-install.txt"
-  wine "$bench" prepare > "$out" 2>&1 < /dev/null || exit 1
+  bash scripts/wine-run.sh "$bench" prepare > "$out" 2>&1 || exit 1
   (cd "$2/tilewright" && makensis -V1 Tilewright-200MB.nsi) >> "$out" 2>&1 || exit 1
-  wine "$bench" run "$3" >> "$out" 2>&1 < /dev/null
+  bash scripts/wine-run.sh "$bench" run "$3" >> "$out" 2>&1
 ' bench "$prefix" "$build" "$rounds" || status=$?
 
 cat "$build/bench-install.txt"

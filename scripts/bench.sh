@@ -20,8 +20,8 @@ xvfb-run -a bash -c '
   wine_prefix_hold
   trap wine_prefix_end EXIT
   status=0
-  wine "$2/bench/archive_rw/bench_archive_rw.exe" > "$2/bench-archive_rw.txt" 2>&1 < /dev/null || status=1
-  wine "$2/bench/mkmedium_copy/bench_mkmedium_copy.exe" > "$2/bench-mkmedium_copy.txt" 2>&1 < /dev/null || status=1
+  bash scripts/wine-run.sh "$2/bench/archive_rw/bench_archive_rw.exe" > "$2/bench-archive_rw.txt" 2>&1 || status=1
+  bash scripts/wine-run.sh "$2/bench/mkmedium_copy/bench_mkmedium_copy.exe" > "$2/bench-mkmedium_copy.txt" 2>&1 || status=1
   exit $status
 ' bench "$prefix" "$build" || status=$?
 

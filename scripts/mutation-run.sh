@@ -16,6 +16,6 @@ wine_prefix_start "$build/fuzz-prefix" "$build/tools/winewarm/winewarm.exe"
 wine_prefix_hold
 trap wine_prefix_end EXIT
 make_media "$build"
-wine "$build/tools/archivefuzz/archivefuzz.exe" "$build/medium/single/Setup.dat" 'C:\fuzz' "$count" \
-  > "$build/mutation-run.txt" 2>&1 < /dev/null
+bash scripts/wine-run.sh "$build/tools/archivefuzz/archivefuzz.exe" "$build/medium/single/Setup.dat" 'C:\fuzz' "$count" \
+  > "$build/mutation-run.txt" 2>&1
 cat "$build/mutation-run.txt"

@@ -1,3 +1,2 @@
 target_link_libraries(${name} PRIVATE guidriverlib platform comctl32 shell32 ole32 uuid)
 add_dependencies(${name} Setup tilewright mkmedium)
-set_tests_properties(${name} PROPERTIES TIMEOUT 600)

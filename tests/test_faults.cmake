@@ -2,8 +2,7 @@
 # runs on its own with a small drive linked, which needs root to mount.
 target_link_libraries(${name} PRIVATE guidriverlib platform comctl32 shell32 ole32 uuid)
 add_dependencies(${name} Setup tilewright mkmedium)
-set_tests_properties(${name} PROPERTIES TIMEOUT 600)
 add_test(NAME ${name}_diskfull
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/with-small-disk.sh FAULTS_FULL_DRIVE
                  $<TARGET_FILE:${name}> --gtest_filter=Faults.FullDestinationDisk)
-set_tests_properties(${name}_diskfull PROPERTIES TIMEOUT 300)
+set_tests_properties(${name}_diskfull PROPERTIES TIMEOUT 120)

@@ -40,4 +40,4 @@ if [ "$(id -u)" = 0 ] && [ -d "$prefix/dosdevices" ]; then
   fi
 fi
 
-wine "$@"
+bash "$(dirname "$0")/../scripts/wine-run.sh" "$@"
