@@ -1,16 +1,40 @@
 #!/usr/bin/env bash
-# Builds both targets: build/i686 (the shipped Setup.exe only) and
-# build/x86_64 (the same sources with the tools and the tests).
+# Builds the two trees of the same sources:
+#   build.sh [all]      build/i686: the shipped programs, the product and the
+#                       32-bit builds of the end-to-end tests; build/x86_64:
+#                       every program, tool and test
+#   build.sh demo       what the demo runs on the x86_64 build: Setup.exe of
+#                       both builds, the product, mkmedium, the GUI driver
+#   build.sh demo-i686  what the demo runs on the shipped build alone
 set -euo pipefail
 cd "$(dirname "$0")/.."
+mode="${1:-all}"
 jobs=$(nproc)
+demo_targets=(Setup tilewright guidriver winewarm)
 
-cmake -S . -B build/i686 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake \
-      -DSETUP_BUILD_TESTS=OFF > build-i686.log 2>&1 || { cat build-i686.log; exit 1; }
-cmake --build build/i686 -j"$jobs" >> build-i686.log 2>&1 || { cat build-i686.log; exit 1; }
+# Configures and builds one tree: build_tree <arch> <targets...> (none: all).
+build_tree() {
+  local arch="$1" log="build-$1.log"
+  shift
+  local targets=()
+  if [ "$#" -gt 0 ]; then targets=(--target "$@"); fi
+  cmake -S . -B "build/$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$arch.cmake" \
+        -DSETUP_BUILD_TESTS=ON -DI686_BUILD_DIR="$PWD/build/i686" > "$log" 2>&1 || { cat "$log"; exit 1; }
+  cmake --build "build/$arch" -j"$jobs" "${targets[@]}" >> "$log" 2>&1 || { cat "$log"; exit 1; }
+  rm -f "$log"
+}
 
-cmake -S . -B build/x86_64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake \
-      -DI686_SETUP_EXE="$PWD/build/i686/app/Setup.exe" > build-x86_64.log 2>&1 || { cat build-x86_64.log; exit 1; }
-cmake --build build/x86_64 -j"$jobs" >> build-x86_64.log 2>&1 || { cat build-x86_64.log; exit 1; }
-rm -f build-i686.log build-x86_64.log
-echo "built build/i686 and build/x86_64"
+case "$mode" in
+  all)
+    build_tree i686 Setup tilewright shipped_tests
+    build_tree x86_64 ;;
+  demo)
+    build_tree i686 Setup
+    build_tree x86_64 "${demo_targets[@]}" ;;
+  demo-i686)
+    build_tree i686 "${demo_targets[@]}" ;;
+  *)
+    echo "usage: build.sh [all|demo|demo-i686]" >&2
+    exit 2 ;;
+esac
+echo "built ($mode)"
