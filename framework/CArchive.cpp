@@ -1,5 +1,6 @@
 #include "CArchive.h"
 
+#include <climits>
 #include <cstring>
 
 CArchive::CArchive(CFile* pFile, UINT nMode, int nBufSize)
@@ -187,6 +188,12 @@ CArchive& CArchive::operator>>(CString& str)
     unsigned long long nBytes = bWide ? 2ull * n : n;
     if (nBytes > m_nBufEnd - m_nBufPos && nBytes > GetBytesLeft())
         throw CArchiveException(CArchiveException::endOfFile);
+    // A CString holds at most INT_MAX characters, and a 16-bit text may
+    // double in ANSI: a longer length, cast to int, would turn negative and
+    // allocate next to nothing for the read that follows. Only a file of
+    // more than 2 GB gets here with one.
+    if (n > static_cast<DWORD>(bWide ? INT_MAX / 2 : INT_MAX))
+        throw CArchiveException(CArchiveException::genericException);
     if (!bWide) {
         CString text;
         char* p = text.GetBuffer(static_cast<int>(n));

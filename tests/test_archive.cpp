@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+
 #include <random>
 #include <string>
 #include <vector>
@@ -139,17 +140,23 @@ Bytes StoreArchive(CObject& object)
     return ReadBytes(file.Path());
 }
 
-// What a load of these bytes ends in: "ok", "refused" (header), or the
-// exception's kind and cause.
-std::string LoadOutcome(CArchiveFile& file, const Bytes& bytes, CInstallMngr& info)
+// What a load ends in: "ok", "refused" (header), or the exception's kind
+// and cause.
+template <typename Load>
+std::string Outcome(Load load)
 {
     try {
-        return file.Load(bytes, info) ? "ok" : "refused";
+        return load() ? "ok" : "refused";
     } catch (CArchiveException& e) {
         return "archive:" + std::to_string(e.m_cause);
     } catch (CFileException& e) {
         return "file:" + std::to_string(e.m_cause);
     }
+}
+
+std::string LoadOutcome(CArchiveFile& file, const Bytes& bytes, CInstallMngr& info)
+{
+    return Outcome([&] { return file.Load(bytes, info); });
 }
 
 std::string LoadOutcome(const Bytes& bytes, CInstallMngr& info)
@@ -615,6 +622,43 @@ TEST(HostileArchive, StringLengthsPastTheEnd)
         CInstallMngr info;
         EXPECT_EQ(END_OF_DATA, LoadOutcome(TreeThenFields(tree.m_bytes), info))
             << "a name whose length prefix starts " << std::hex << int(prefix[0]) << " " << int(prefix[1]);
+    }
+}
+
+// In a file of more than 2 GB (sparse: nothing is written past the archive)
+// a length of 2^31 or more passes the end-of-data check; it must still be
+// refused before anything is allocated for it.
+TEST(HostileArchive, StringLengthsBeyondWhatAStringHoldsInAHugeFile)
+{
+    const Bytes prefixes[] = {
+        {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x80, 'a'},
+        {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xBF, 'a'},
+        {0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x40, 'a', 0},
+    };
+    CScratch huge("huge.dat");
+    for (const Bytes& prefix : prefixes) {
+        CBytes tree;
+        tree.Byte(1).Raw(prefix.data(), prefix.size());
+        WriteBytes(huge.Path(), TreeThenFields(tree.m_bytes));
+        HANDLE hFile = CreateFileA(huge.Path(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, hFile) << "error " << GetLastError();
+        LARGE_INTEGER size;
+        size.QuadPart = 3ll << 30;
+        BOOL bExtended = SetFilePointerEx(hFile, size, nullptr, FILE_BEGIN) && SetEndOfFile(hFile);
+        CloseHandle(hFile);
+        ASSERT_TRUE(bExtended) << "extending to 3 GB, error " << GetLastError();
+        CInstallMngr info;
+        std::string outcome = Outcome([&] {
+            CFile file;
+            file.Open(huge.Path(), CFile::modeRead);
+            CArchive ar(&file, CArchive::load);
+            info.ReadHeader(ar);
+            info.Serialize(ar);
+            return true;
+        });
+        size_t nLength = prefix.back() == 0 ? 6 : 3;
+        EXPECT_EQ(REFUSED_RECORD, outcome) << "a name of length 0x" << std::hex << int(prefix[nLength + 3])
+                                           << int(prefix[nLength + 2]) << int(prefix[nLength + 1]) << int(prefix[nLength]);
     }
 }
 

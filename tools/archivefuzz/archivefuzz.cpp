@@ -49,10 +49,24 @@ std::vector<BYTE> Mutate(const std::vector<BYTE>& good, std::mt19937& rng)
         break;
     }
     case 2: {
-        // A count or length field made huge or negative.
-        size_t at = rng() % (bytes.size() - 3);
-        DWORD values[] = {0xFFFFFFFF, 0x7FFFFFFF, 0x80000000, 0x0000FFFF, 0x00FFFFFF};
-        DWORD v = values[rng() % 5];
+        // A count or length field made huge or negative, half the time as a
+        // string's 32-bit length prefix (FF FFFF, after the 16-bit text
+        // marker FF FFFE or not).
+        static const BYTE s_prefixes[][6] = {{0xFF, 0xFF, 0xFF}, {0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF}};
+        static const DWORD s_values[] = {0xFFFFFFFF, 0x7FFFFFFF, 0x80000000, 0x40000000,
+                                         0xC0000000, 0x0000FFFF, 0x00FFFFFF};
+        size_t nPrefix = 0;
+        const BYTE* pPrefix = nullptr;
+        if (rng() % 2) {
+            pPrefix = s_prefixes[rng() % 2];
+            nPrefix = pPrefix[1] == 0xFE ? 6 : 3;
+        }
+        if (bytes.size() < nPrefix + 4)
+            break;
+        size_t at = rng() % (bytes.size() - nPrefix - 3);
+        for (size_t i = 0; i < nPrefix; ++i)
+            bytes[at++] = pPrefix[i];
+        DWORD v = s_values[rng() % (sizeof s_values / sizeof s_values[0])];
         for (int i = 0; i < 4; ++i)
             bytes[at + i] = static_cast<BYTE>(v >> (8 * i));
         break;
