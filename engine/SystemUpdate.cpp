@@ -96,7 +96,9 @@ BOOL CountSharedFiles(CSetupMngr& mngr)
         DWORD dwCount = 0;
         LONG lResult = GetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, pFile->m_strPath, dwCount);
         if (lResult == ERROR_SUCCESS) {
-            if (bKnown)
+            // A count at its top stays there: raised it would read 0, and
+            // left unraised it is not this run's to lower.
+            if (bKnown || dwCount == 0xFFFFFFFF)
                 continue;
             ++dwCount;
         } else if (lResult == ERROR_FILE_NOT_FOUND) {

@@ -186,7 +186,10 @@ LONG GetRegDword(HKEY hRoot, const char* pszKey, const char* pszName, DWORD& dwV
     DWORD dwType = REG_NONE;
     LONG lResult = QueryValue(hRoot, pszKey, pszName, dwType, reinterpret_cast<BYTE*>(&dwData),
                               cbData);
-    if (lResult == ERROR_SUCCESS && (dwType != REG_DWORD || cbData != sizeof(dwData)))
+    // Some installers store counts as four bytes of REG_BINARY: a number
+    // all the same.
+    bool bNumber = dwType == REG_DWORD || dwType == REG_BINARY;
+    if (lResult == ERROR_SUCCESS && (!bNumber || cbData != sizeof(dwData)))
         lResult = ERROR_INVALID_DATATYPE;
     if (lResult != ERROR_SUCCESS)
         return Finish(lResult);

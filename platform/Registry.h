@@ -28,7 +28,7 @@ LONG SetRegString(HKEY hRoot, const char* pszKey, const char* pszName, const cha
 LONG GetRegString(HKEY hRoot, const char* pszKey, const char* pszName, CString& strText);
 // Writes a REG_DWORD value, creating the key when it is missing.
 LONG SetRegDword(HKEY hRoot, const char* pszKey, const char* pszName, DWORD dwValue);
-// Reads a REG_DWORD value of exactly four bytes (a longer value of any type:
-// ERROR_MORE_DATA).
+// Reads a REG_DWORD or REG_BINARY value of exactly four bytes (a longer
+// value of any type: ERROR_MORE_DATA).
 LONG GetRegDword(HKEY hRoot, const char* pszKey, const char* pszName, DWORD& dwValue);
 LONG DeleteRegValue(HKEY hRoot, const char* pszKey, const char* pszName);

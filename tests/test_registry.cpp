@@ -342,11 +342,16 @@ TEST_F(RegistryTest, DwordOfTheWrongKindOrSize)
     WriteRaw(key, "Short", REG_DWORD, &wTwo, sizeof(wTwo));
     WriteRaw(key, "Binary", REG_BINARY, &dwFour, sizeof(dwFour));
     WriteRaw(key, "Text", REG_SZ, "1", 2);
+    WriteRaw(key, "FourText", REG_SZ, "123", 4);
 
-    DWORD dwValue = 0x5A5A;
+    DWORD dwValue = 0;
+    EXPECT_EQ(ERROR_SUCCESS, GetRegDword(HKEY_LOCAL_MACHINE, key.c_str(), "Binary", dwValue))
+        << "four bytes of REG_BINARY are a count, as some installers store them";
+    EXPECT_EQ(42u, dwValue);
+    dwValue = 0x5A5A;
     EXPECT_EQ(ERROR_MORE_DATA, GetRegDword(HKEY_LOCAL_MACHINE, key.c_str(), "Long", dwValue));
     EXPECT_EQ(ERROR_MORE_DATA, GetRegDword(HKEY_LOCAL_MACHINE, key.c_str(), "LongDword", dwValue));
-    for (const char* pszName : {"Short", "Binary", "Text"}) {
+    for (const char* pszName : {"Short", "Text", "FourText"}) {
         SetLastError(0);
         EXPECT_EQ(ERROR_INVALID_DATATYPE, GetRegDword(HKEY_LOCAL_MACHINE, key.c_str(), pszName, dwValue))
             << pszName << " is no four-byte dword";

@@ -170,17 +170,26 @@ TEST_F(SystemUpdate, ExistingValuesAreKeptInTheNotes)
 TEST_F(SystemUpdate, SharedCountsAreRaisedOrStartAtOne)
 {
     WriteDword(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "counted3.dll").c_str(), 3);
+    const DWORD dwBinaryTwo = 2, dwTop = 0xFFFFFFFF;
+    WriteValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "binary2.dll").c_str(), REG_BINARY, &dwBinaryTwo,
+               sizeof dwBinaryTwo);
+    WriteDword(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "top.dll").c_str(), dwTop);
     CInstalledFile* pThree = AddShared("counted3.dll");
     CInstalledFile* pNew = AddShared("new.dll");
+    CInstalledFile* pBinary = AddShared("binary2.dll");
+    AddShared("top.dll");
     AddFile(m_top.pSys, m_sys / "notshared.dll", FILE_REGISTER);
 
     ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
 
     EXPECT_EQ(4u, SharedCount(m_sys / "counted3.dll")) << "an existing count is raised by one";
     EXPECT_EQ(1u, SharedCount(m_sys / "new.dll")) << "a new count starts at 1";
+    EXPECT_EQ(3u, SharedCount(m_sys / "binary2.dll")) << "a REG_BINARY count is raised and written as REG_DWORD";
+    EXPECT_EQ(dwTop, SharedCount(m_sys / "top.dll")) << "a count at its top must not wrap to 0";
     EXPECT_FALSE(QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "notshared.dll").c_str()).bPresent)
         << "a file without FILE_SHARED is not counted";
-    EXPECT_EQ((std::vector<const CInstalledFile*>{pThree, pNew}), Noted());
+    EXPECT_EQ((std::vector<const CInstalledFile*>{pThree, pNew, pBinary}), Noted())
+        << "the count left at its top is not noted for rollback to lower";
 }
 
 TEST_F(SystemUpdate, EarlierInstallationsSharedFilesAreNotCountedTwice)
