@@ -2,6 +2,8 @@
 
 namespace {
 const char MSG_GENERAL[] = "An error has occurred. The Setup will be cancelled.";
+const char MSG_NOT_RESTORED[] =
+    "The Setup could not restore all the former entries in the Registry that it had changed.";
 
 const char* LoadFailureMessage(DWORD dwError)
 {
@@ -78,6 +80,6 @@ void RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK 
         return;
     if (InstallPhases(steps, windows))
         strFinalMessage = "The Setup was completed successfully.";
-    else
-        steps.Rollback();
+    else if (!steps.Rollback())
+        windows.ShowMessage(MSG_NOT_RESTORED, MB_OK | MB_ICONHAND);
 }

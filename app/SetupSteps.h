@@ -16,7 +16,7 @@ public:
     virtual void SetReadMeText(const char* pszText) = 0;
     virtual BOOL SaveInstallInfo() = 0;
     virtual void RunPostInstall() = 0;
-    virtual void Rollback() = 0;
+    virtual BOOL Rollback() = 0;
 
 protected:
     ~ISetupSteps() = default;
@@ -35,7 +35,7 @@ public:
     void SetReadMeText(const char* pszText) override { m_engine.SetReadMeText(pszText); }
     BOOL SaveInstallInfo() override { return m_engine.SaveInstallInfo(); }
     void RunPostInstall() override { m_engine.RunPostInstall(); }
-    void Rollback() override { m_engine.Rollback(); }
+    BOOL Rollback() override { return m_engine.Rollback(); }
 
 private:
     CSetupMngr& m_engine;

@@ -40,17 +40,20 @@ void DeleteNewFiles(const CInstalledFileList& files)
         DeleteFileA(files.GetNext(pos)->m_strPath);
 }
 
-void RestoreOrDelete(BOOL bWritten, BOOL bExisted, const char* pszKey, const char* pszFirst,
+// FALSE when a kept value could not be written back: the key then holds
+// this run's value, which the user must hear of.
+BOOL RestoreOrDelete(BOOL bWritten, BOOL bExisted, const char* pszKey, const char* pszFirst,
                      const char* pszFirstText, const char* pszSecond, const char* pszSecondText)
 {
     if (!bWritten)
-        return;
+        return TRUE;
     if (!bExisted) {
         DeleteRegKeyTree(HKEY_LOCAL_MACHINE, pszKey);
-        return;
+        return TRUE;
     }
-    SetRegString(HKEY_LOCAL_MACHINE, pszKey, pszFirst, pszFirstText);
-    SetRegString(HKEY_LOCAL_MACHINE, pszKey, pszSecond, pszSecondText);
+    BOOL bFirst = RestoreRegString(HKEY_LOCAL_MACHINE, pszKey, pszFirst, pszFirstText) == ERROR_SUCCESS;
+    BOOL bSecond = RestoreRegString(HKEY_LOCAL_MACHINE, pszKey, pszSecond, pszSecondText) == ERROR_SUCCESS;
+    return bFirst && bSecond;
 }
 
 // A count of 1 was created by this run and goes; a higher one was raised
@@ -114,7 +117,8 @@ BOOL ReadInstallInfo(const CString& strPath, const BYTE* pIdent, CInstallMngr& i
 
 // Each step is done whatever became of the ones before: a file that cannot
 // be deleted or a registry operation that fails is passed over on its own.
-void CSetupMngr::Rollback()
+// FALSE when a value this run overwrote could not be written back.
+BOOL CSetupMngr::Rollback()
 {
     ChangeDirectory(-2);
     SetTopLevelPaths(m_root, m_strDestDir, m_strSystemDir);
@@ -124,17 +128,24 @@ void CSetupMngr::Rollback()
     DeleteNewFiles(m_rollback.m_newFiles);
 
     CSystemKeys keys(*this);
-    RestoreOrDelete(m_rollback.m_bAppPathWritten, m_rollback.m_bAppPathExisted,
-                    keys.m_strAppPathKey, nullptr, m_rollback.m_strOldAppPath, "Path",
-                    m_rollback.m_strOldAppPathDir);
-    RestoreOrDelete(m_rollback.m_bUninstallKeyWritten, m_rollback.m_bUninstallKeyExisted,
-                    keys.m_strUninstallKey, "DisplayName", m_rollback.m_strOldDisplayName,
-                    "UninstallString", m_rollback.m_strOldUninstallString);
+    BOOL bAppPath = RestoreOrDelete(m_rollback.m_bAppPathWritten, m_rollback.m_bAppPathExisted,
+                                    keys.m_strAppPathKey, nullptr, m_rollback.m_strOldAppPath, "Path",
+                                    m_rollback.m_strOldAppPathDir);
+    DWORD dwError = GetLastError();
+    BOOL bUninstall = RestoreOrDelete(m_rollback.m_bUninstallKeyWritten, m_rollback.m_bUninstallKeyExisted,
+                                      keys.m_strUninstallKey, "DisplayName", m_rollback.m_strOldDisplayName,
+                                      "UninstallString", m_rollback.m_strOldUninstallString);
+    if (!bUninstall)
+        dwError = GetLastError();
     LowerSharedCounts(m_rollback.m_sharedFiles);
     if (m_bExtKeyWritten && !m_bExtKeyExisted)
         DeleteRegKeyTree(HKEY_CLASSES_ROOT, keys.m_strExtKey);
     if (m_bDocTypeWritten && !m_bDocTypeExisted)
         DeleteRegKeyTree(HKEY_CLASSES_ROOT, keys.m_strDocType);
+    if (bAppPath && bUninstall)
+        return TRUE;
+    SetLastError(dwError);
+    return FALSE;
 }
 
 // Whatever the answer, m_pPrevInstall afterwards holds only an earlier

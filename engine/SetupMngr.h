@@ -23,7 +23,7 @@ public:
     BOOL RegisterDlls();
     BOOL CreateProgramFolder();
     BOOL SaveInstallInfo();
-    void Rollback();
+    BOOL Rollback();
 
     // Asked by the destination page.
     BOOL CheckExistingInstallation(const CString& strDir);

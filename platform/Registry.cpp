@@ -140,13 +140,25 @@ LONG DeleteRegKeyTree(HKEY hParent, const char* pszSubKey)
     return Finish(RegDeleteKeyA(hParent, pszSubKey));
 }
 
-LONG SetRegString(HKEY hRoot, const char* pszKey, const char* pszName, const char* pszText)
+namespace {
+LONG WriteRegString(HKEY hRoot, const char* pszKey, const char* pszName, const char* pszText, size_t nMax)
 {
-    if (!pszText || !NamesFit(pszKey, pszName) || !Fits(pszText, REG_MAX_TEXT_WRITTEN))
+    if (!pszText || !NamesFit(pszKey, pszName) || !Fits(pszText, nMax))
         return Finish(ERROR_INVALID_PARAMETER);
     DWORD cbText = static_cast<DWORD>(strlen(pszText)) + 1;
     return Finish(SetValue(hRoot, pszKey, pszName, REG_SZ, reinterpret_cast<const BYTE*>(pszText),
                            cbText));
+}
+}
+
+LONG SetRegString(HKEY hRoot, const char* pszKey, const char* pszName, const char* pszText)
+{
+    return WriteRegString(hRoot, pszKey, pszName, pszText, REG_MAX_TEXT_WRITTEN);
+}
+
+LONG RestoreRegString(HKEY hRoot, const char* pszKey, const char* pszName, const char* pszText)
+{
+    return WriteRegString(hRoot, pszKey, pszName, pszText, REG_MAX_TEXT_READ - 1);
 }
 
 LONG GetRegString(HKEY hRoot, const char* pszKey, const char* pszName, CString& strText)

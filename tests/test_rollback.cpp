@@ -240,7 +240,9 @@ TEST_F(Rollback, SystemUpdateFailureUndoesTheEntriesWrittenSoFar)
 TEST_F(Rollback, SaveFailureUndoesTheWholeSystemUpdate)
 {
     WriteText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr, "D:\\Old\\Rollsmith.exe");
-    WriteText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", "D:\\Old");
+    // Longer than a value the setup writes itself, as long as it keeps one.
+    std::string longPath = "D:\\Old;" + std::string(506, 'p');
+    WriteText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", longPath.c_str());
     WriteText(HKEY_CLASSES_ROOT, EXT_KEY, nullptr, "Old.Document");
     ASSERT_TRUE(CreateDirectoryA((m_dest / "Setup.inf").c_str(), nullptr));
     Snapshot before = TakeSnapshot();
@@ -251,7 +253,7 @@ TEST_F(Rollback, SaveFailureUndoesTheWholeSystemUpdate)
     m_mngr.SetReadMeText(nullptr);
     ASSERT_FALSE(m_mngr.SaveInstallInfo()) << "a directory in the way should refuse the save";
     ASSERT_EQ(1u, Calls().size()) << "the refused save is reported";
-    m_mngr.Rollback();
+    EXPECT_TRUE(m_mngr.Rollback()) << "every kept value is written back, error " << GetLastError();
 
     Lines allowed = CopyLeftovers();
     // Values written into an extension key that existed, and a library's
@@ -264,7 +266,8 @@ TEST_F(Rollback, SaveFailureUndoesTheWholeSystemUpdate)
     ExpectOnlyLeftovers(before, allowed);
     EXPECT_EQ("D:\\Old\\Rollsmith.exe", QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr).Text())
         << "the App Paths values of an earlier installation are back";
-    EXPECT_EQ("D:\\Old", QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path").Text());
+    EXPECT_EQ(longPath, QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path").Text())
+        << "a kept value longer than a new one may be is back whole";
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, DOC_TYPE_KEY)) << "the new document type goes, command and all";
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
 }

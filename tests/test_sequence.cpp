@@ -23,6 +23,7 @@ class CScriptedRun : public ISetupSteps, public ISetupWindows {
 public:
     Outcome load = OK, copy = OK, update = OK, registerDlls = OK, folder = OK, save = OK;
     INT_PTR nWizardResult = ID_WIZFINISH;
+    BOOL bRestored = TRUE;
     CString strProductName = "Tilewright";
     SETUPCALLBACK pfnGiven = nullptr;
     std::vector<std::string> log;
@@ -53,7 +54,11 @@ private:
     void SetReadMeText(const char* pszText) override { log.push_back(pszText ? "readme:text" : "readme:null"); }
     BOOL SaveInstallInfo() override { return Answer("save", save); }
     void RunPostInstall() override { log.push_back("post"); }
-    void Rollback() override { log.push_back("rollback"); }
+    BOOL Rollback() override
+    {
+        log.push_back("rollback");
+        return bRestored;
+    }
 
     void CreateStatus(const char* pszText) override { log.push_back(std::string("status:") + pszText); }
     void SetStatusText(const char* pszText) override { log.push_back(std::string("text:") + pszText); }
@@ -221,6 +226,15 @@ TEST(SetupSequence, FailedSaveRollsBackWithTheStatusBoxStillUp)
               run.log);
     EXPECT_STREQ(NOT_FINISHED, run.strFinal);
     EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), run.nStyle);
+
+    CScriptedRun unrestored;
+    unrestored.save = Fail(ERROR_DISK_FULL);
+    unrestored.bRestored = FALSE;
+    unrestored.Run();
+    EXPECT_EQ("box:16:The Setup could not restore all the former entries in the Registry that it had changed.",
+              unrestored.log.back())
+        << "a former value the rollback could not write back is reported";
+    EXPECT_STREQ(NOT_FINISHED, unrestored.strFinal);
 }
 
 }  // namespace
