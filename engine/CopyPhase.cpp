@@ -17,8 +17,7 @@ const char COPY_APP_DIR_NAME[] = "Applikation";
 const char COPY_SYSTEM_DIR_NAME[] = "WinSys";
 const int COPY_SOURCE_PATH_CHARS = 260;
 const DWORD COPY_MAX_DISKS = 0x10000;
-// Offsets within a volume are seeked to as signed 32-bit values.
-const ULONGLONG COPY_MAX_VOLUME_DATA = 0x7FFFFFFF - DATAVOLUME_HEADER_SIZE;
+const ULONGLONG COPY_MAX_VOLUME_DATA = DATAVOLUME_MAX_BYTES - DATAVOLUME_HEADER_SIZE;
 
 INT_PTR StringArg(const CString& str)
 {

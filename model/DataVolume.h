@@ -8,6 +8,9 @@
 
 const char* const DATAVOLUME_NAME = "Data.dat";
 const DWORD DATAVOLUME_HEADER_SIZE = 2;
+// Offsets within a volume are seeked to as signed 32-bit values: no volume
+// may be larger than this.
+const DWORD DATAVOLUME_MAX_BYTES = 0x7FFFFFFF;
 
 // Bytes of file data one volume of the disk type holds; 0 for a type that
 // defines no capacity (its data must fit in one volume).

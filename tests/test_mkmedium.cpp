@@ -699,6 +699,27 @@ TEST_F(MkMediumTest, BadSetupEntriesWriteNothing)
     }
 }
 
+// The installer seeks within a volume by signed 32-bit offsets: one volume
+// of more than 2 GB could be written but never installed.
+TEST_F(MkMediumTest, OneVolumeBeyondWhatTheInstallerReadsIsRefused)
+{
+    for (const char* pszName : {"big1.bin", "big2.bin"}) {
+        std::string path = m_dir + "\\src\\" + pszName;
+        HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, hFile) << path << ": error " << GetLastError();
+        LARGE_INTEGER size;
+        size.QuadPart = 0x40000000;
+        BOOL bSized = SetFilePointerEx(hFile, size, nullptr, FILE_BEGIN) && SetEndOfFile(hFile);
+        CloseHandle(hFile);
+        ASSERT_TRUE(bSized) << path << ": sparse 1 GB, error " << GetLastError();
+    }
+    std::string manifest = WriteManifest(SetupSection(7), {{"Applikation\\big1.bin", "src\\big1.bin", 0, ""},
+                                                           {"Applikation\\big2.bin", "src\\big2.bin", 0, ""}},
+                                         "WinSys\\=\r\n");
+    ExpectRefused(m_dir, "build " + Quote(manifest) + " " + Quote(m_dir + "\\out"),
+                  "[Setup] DiskType: disk type 7 holds all data in one volume, and they exceed 2 GB");
+}
+
 TEST_F(MkMediumTest, ReadMeWithAZeroByteIsRefused)
 {
     MakeSource("a.bin", 100, 1);

@@ -560,8 +560,9 @@ BOOL CManifest::FinishTree()
     m_ullDataBytes = ullApp + ullSys;
     if (m_ullDataBytes + m_info.m_dwOtherBytes > 0xFFFFFFFF)
         return Fail(SECTION_SETUP, "OtherBytes", "the files and the further bytes together exceed 4 GB");
-    if (DataVolumeCapacity(m_info.m_nDiskType) == 0 && m_ullDataBytes + DATAVOLUME_HEADER_SIZE > 0xFFFFFFFF)
-        return Fail(SECTION_SETUP, "DiskType", "disk type %lu holds all data in one volume, and they exceed 4 GB",
+    if (DataVolumeCapacity(m_info.m_nDiskType) == 0 && m_ullDataBytes + DATAVOLUME_HEADER_SIZE > DATAVOLUME_MAX_BYTES)
+        return Fail(SECTION_SETUP, "DiskType",
+                    "disk type %lu holds all data in one volume, and they exceed 2 GB, more than the installer can read",
                     m_info.m_nDiskType);
     m_info.m_dwAppBytes = static_cast<DWORD>(ullApp);
     m_info.m_dwSysBytes = static_cast<DWORD>(ullSys);
