@@ -6,6 +6,8 @@
 #include "platform/FileUtil.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace {
 struct SampleForm {
@@ -46,11 +48,28 @@ long FindBytes(const BYTE* pBuf, DWORD dwLength, const char* pFind, DWORD dwFind
     return -1;
 }
 
-void RewriteFile(CFile& file, const BYTE* pBuf, DWORD dwLength)
+// The new contents go to a "Fil" temporary file beside the form, which then
+// replaces it in one move, as every other file the setup writes: a write
+// that fails half-way (a full disk when the form grows) leaves the form
+// with its installed bytes.
+BOOL WriteBesideAndReplace(const char* pszPath, const BYTE* pBuf, DWORD dwLength)
 {
-    file.SeekToBegin();
-    file.SetLength(0);
-    file.Write(pBuf, dwLength);
+    CString strTemp = MakeTempFileName(GetDirectoryFromPath(pszPath), nullptr);
+    if (strTemp.IsEmpty())
+        return FALSE;
+    try {
+        CFile temp;
+        temp.Open(strTemp, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+        temp.Write(pBuf, dwLength);
+        temp.Close();
+    } catch (const CFileException&) {
+        DeleteFileA(strTemp);
+        return FALSE;
+    }
+    if (MoveFileExA(strTemp, pszPath, MOVEFILE_REPLACE_EXISTING))
+        return TRUE;
+    DeleteFileA(strTemp);
+    return FALSE;
 }
 }
 
@@ -88,42 +107,31 @@ void MoveBytes(void* pDest, const void* pSrc, DWORD dwCount)
     }
 }
 
-// Read and write errors arrive as file exceptions; they leave the form as
-// far as it was written and are answered with FALSE, so that the setup
-// still finishes.
+// Read and write errors are answered with FALSE and leave the form as it
+// was, so that the setup still finishes.
 BOOL ReplaceInFile(const char* pszPath, const char* pszFind, const char* pszReplace)
 {
-    CFile file;
+    DWORD dwFind = static_cast<DWORD>(strlen(pszFind));
+    DWORD dwReplace = static_cast<DWORD>(strlen(pszReplace));
+    DWORD dwLength = 0;
+    std::unique_ptr<CTrackedBuffer> buffer;
     try {
-        file.Open(pszPath, CFile::modeReadWrite | CFile::shareDenyWrite);
-    } catch (const CFileException&) {
-        return FALSE;
-    }
-    try {
-        DWORD dwLength = file.GetLength();
-        DWORD dwFind = static_cast<DWORD>(strlen(pszFind));
-        DWORD dwReplace = static_cast<DWORD>(strlen(pszReplace));
+        CFile file;
+        file.Open(pszPath, CFile::modeRead | CFile::shareDenyWrite);
+        dwLength = file.GetLength();
         DWORD dwSize = dwReplace > dwFind ? dwLength + (dwReplace - dwFind) : dwLength;
-        CTrackedBuffer buffer(dwSize, "SampleFixup");
-        if (!buffer.m_p) {
-            file.Close();
+        buffer.reset(new (std::nothrow) CTrackedBuffer(dwSize, "SampleFixup"));
+        if (!buffer || !buffer->m_p || file.Read(buffer->m_p, dwLength) != dwLength)
             return FALSE;
-        }
-        if (file.Read(buffer.m_p, dwLength) != dwLength) {
-            file.Close();
-            return FALSE;
-        }
-        long nAt = FindBytes(buffer.m_p, dwLength, pszFind, dwFind);
-        if (nAt >= 0) {
-            DWORD i = static_cast<DWORD>(nAt);
-            MoveBytes(buffer.m_p + i + dwReplace, buffer.m_p + i + dwFind, dwLength - dwFind - i);
-            memcpy(buffer.m_p + i, pszReplace, dwReplace);
-            RewriteFile(file, buffer.m_p, dwLength - dwFind + dwReplace);
-        }
         file.Close();
     } catch (const CFileException&) {
-        file.Abort();
         return FALSE;
     }
-    return TRUE;
+    long nAt = FindBytes(buffer->m_p, dwLength, pszFind, dwFind);
+    if (nAt < 0)
+        return TRUE;
+    DWORD i = static_cast<DWORD>(nAt);
+    MoveBytes(buffer->m_p + i + dwReplace, buffer->m_p + i + dwFind, dwLength - dwFind - i);
+    memcpy(buffer->m_p + i, pszReplace, dwReplace);
+    return WriteBesideAndReplace(pszPath, buffer->m_p, dwLength - dwFind + dwReplace);
 }

@@ -1,5 +1,6 @@
 // The sample-project fix-up on real files: the overlap-safe move, the
-// in-place replacement and the after-install hook over both sample forms.
+// replacement through a temporary file and the after-install hook over both
+// sample forms.
 #include "TestMedium.h"
 
 #include "model/InstallMngr.h"
@@ -8,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -158,8 +161,8 @@ TEST_F(Fixup, MissingFileIsRefusedAndAFileWithoutTheTextIsLeftAlone)
     EXPECT_EQ("Begin Form\r\nEnd\r\n", Content(path));
 }
 
-// A mapped view of the form makes cutting it to length 0 fail with
-// ERROR_USER_MAPPED_FILE: the rewrite's file exception must not escape.
+// A mapped view of the form keeps it from being replaced: the failure must
+// not escape as an exception, and the form stays as it was.
 TEST_F(Fixup, AWriteErrorOnAnOpenedFormIsCaught)
 {
     std::string text = std::string("Res = \"") + JOUST_FIND + "\"\r\n";
@@ -178,6 +181,56 @@ TEST_F(Fixup, AWriteErrorOnAnOpenedFormIsCaught)
     CloseHandle(hMapping);
     CloseHandle(hFile);
     EXPECT_EQ(text, Content(path)) << "the form is left as it was";
+}
+
+// Writes to the file until the drive holds no more; false if nothing could
+// be written at all.
+bool FillDrive(const std::string& path)
+{
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    std::vector<BYTE> block(65536, 'f');
+    bool bWrote = false;
+    for (DWORD dwChunk = 65536; dwChunk > 0; dwChunk /= 2) {
+        DWORD dwWritten = 0;
+        while (WriteFile(hFile, block.data(), dwChunk, &dwWritten, nullptr) && dwWritten == dwChunk)
+            bWrote = true;
+    }
+    CloseHandle(hFile);
+    return bWrote;
+}
+
+// A full drive (a small tmpfs that with-small-disk.sh links as the drive
+// named in SAMPLEFIXUP_FULL_DRIVE): a form that grows cannot be written,
+// and keeps its installed bytes, with no temporary file left.
+TEST_F(Fixup, AFullDriveLeavesTheFormWithItsInstalledBytes)
+{
+    const char* pszDrive = std::getenv("SAMPLEFIXUP_FULL_DRIVE");
+    if (!pszDrive || !*pszDrive)
+        GTEST_SKIP() << "no small drive: run through with-small-disk.sh (as root, it mounts a 2 MB tmpfs)";
+    std::string dir = std::string(1, pszDrive[0]) + ":\\Forms";
+    ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr)) << dir << ": error " << GetLastError();
+    std::string text = std::string("Res = \"") + JOUST_FIND + "\"\r\n" + std::string(200000, 'x');
+    std::string form = dir + "\\Form1.frm";
+    WriteBytes(form, std::vector<BYTE>(text.begin(), text.end()));
+    ASSERT_TRUE(FillDrive(dir + "\\filler.bin")) << "the drive should have had room left";
+
+    std::string longer = std::string(8000, 'L') + "\\Joust.tlr";
+    EXPECT_FALSE(ReplaceInFile(form.c_str(), JOUST_FIND, longer.c_str())) << "the grown form does not fit";
+    EXPECT_TRUE(Content(form) == text) << "the form must keep its installed bytes, not be cut or half written";
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    for (BOOL b = hFind != INVALID_HANDLE_VALUE; b; b = FindNextFileA(hFind, &fd))
+        if (fd.cFileName[0] != '.')
+            names.push_back(fd.cFileName);
+    FindClose(hFind);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"Form1.frm", "filler.bin"}), names) << "no temporary file may stay";
+    DeleteFileA((dir + "\\filler.bin").c_str());
+    DeleteFileA(form.c_str());
+    RemoveDirectoryA(dir.c_str());
 }
 
 TEST_F(Fixup, BothSampleFormsPointAtTheInstalledResourceFiles)
