@@ -31,6 +31,9 @@ public:
     // longer the chosen one.
     void ClearPrevInstall();
     BOOL FreeSpaceCur(DWORD& dwFreeBytes);
+    // The reserve and the application's bytes, what the destination drive
+    // is checked for, summed in 64 bits.
+    ULONGLONG DestinationBytesNeeded() const;
     BOOL EnoughSpace();
 
     // The copy phase's steps and its path cursor.

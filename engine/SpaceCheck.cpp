@@ -14,12 +14,17 @@ BOOL CSetupMngr::FreeSpaceCur(DWORD& dwFreeBytes)
 
 // The required sums are taken in 64 bits: byte counts whose sum passes
 // 4 GB must not wrap round to a small requirement that any drive meets.
+ULONGLONG CSetupMngr::DestinationBytesNeeded() const
+{
+    return static_cast<ULONGLONG>(m_dwReserveBytes) + m_dwAppBytes;
+}
+
 BOOL CSetupMngr::EnoughSpace()
 {
     DWORD dwFree = 0;
     if (!FreeSpaceCur(dwFree))
         return FALSE;
-    ULONGLONG ullAppNeed = static_cast<ULONGLONG>(m_dwReserveBytes) + m_dwAppBytes;
+    ULONGLONG ullAppNeed = DestinationBytesNeeded();
     if (m_drives[m_nCurDrive] == m_nWinDrive) {
         if (dwFree >= ullAppNeed + m_dwSysBytes)
             return TRUE;

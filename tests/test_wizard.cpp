@@ -369,6 +369,7 @@ TEST(SpaceFigure, RoundsHalfUpToTenthsOfAMegabyte)
     EXPECT_EQ("0.0 MB", std::string(FormatSpaceFigure(0)));
     EXPECT_EQ("1.0 MB", std::string(FormatSpaceFigure(1048576)));
     EXPECT_EQ("4096.0 MB", std::string(FormatSpaceFigure(0xFFFFFFFF)));
+    EXPECT_EQ("8192.0 MB", std::string(FormatSpaceFigure(0x1FFFFFFFEull))) << "a sum of two counts";
 }
 
 TEST_F(Wizard, DestinationShowsTheDrivesAndTheSpaceFigures)
@@ -489,6 +490,7 @@ TEST_F(Wizard, TooLittleSpaceIsAskedFirstAndOncePerDrive)
     RunWizard([this](HWND hSheet) {
         HWND hPage = ToDestination(hSheet);
         ASSERT_NE(nullptr, hPage);
+        EXPECT_EQ("4104.1 MB", Text(hPage, IDC_REQDEST)) << "the requirement past 4 GB shows whole, not wrapped";
         const std::string strLow =
             "There is'nt likely enough free disk-space on your hard-disk.\r\nDo you want to proceed Setup ?";
         Press(hSheet, PSBTN_BACK);

@@ -18,10 +18,10 @@ const UINT STYLE_WARN_NO_DEFAULT = MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2
 
 // Tenths of a megabyte, rounded half up, in 64 bits so that the largest
 // count cannot wrap.
-CString FormatSpaceFigure(DWORD dwBytes)
+CString FormatSpaceFigure(ULONGLONG ullBytes)
 {
     const ULONGLONG ullMegabyte = 1048576;
-    ULONGLONG ullTenths = (static_cast<ULONGLONG>(dwBytes) * 10 + ullMegabyte / 2) / ullMegabyte;
+    ULONGLONG ullTenths = (ullBytes * 10 + ullMegabyte / 2) / ullMegabyte;
     CString strFigure;
     strFigure.Format("%u.%u MB", static_cast<unsigned>(ullTenths / 10), static_cast<unsigned>(ullTenths % 10));
     return strFigure;
@@ -124,7 +124,7 @@ void CMyPropertyPage2::FillControls()
     }
     SendDlgItemMessageA(m_hWnd, IDC_DRIVES, CB_SETCURSEL, static_cast<WPARAM>(engine.m_nCurDrive), 0);
     SetDlgItemTextA(m_hWnd, IDC_REQDEST,
-                    FormatSpaceFigure(engine.m_dwReserveBytes + engine.m_dwAppBytes + engine.m_dwOtherBytes));
+                    FormatSpaceFigure(engine.DestinationBytesNeeded() + engine.m_dwOtherBytes));
     SetDlgItemTextA(m_hWnd, IDC_REQSYSTEM, FormatSpaceFigure(engine.m_dwSysBytes));
 }
 

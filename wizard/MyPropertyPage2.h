@@ -10,7 +10,7 @@
 class CMyPropertySheet;
 
 // "%2.1f MB" of the byte count, rounded half up.
-CString FormatSpaceFigure(DWORD dwBytes);
+CString FormatSpaceFigure(ULONGLONG ullBytes);
 
 class CMyPropertyPage2 : public CPropertyPage {
     DECLARE_SERIAL(CMyPropertyPage2)
