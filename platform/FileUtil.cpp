@@ -242,6 +242,19 @@ BOOL GetRangeOverlap(DWORD& dwStart, DWORD& dwLength, DWORD a, DWORD b, DWORD n)
     return TRUE;
 }
 
+BOOL ContainsAnyChar(const char* psz, const char* pszChars)
+{
+    for (const char* p = psz; *p; ++p) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
+            ++p;
+            continue;
+        }
+        if (strchr(pszChars, *p))
+            return TRUE;
+    }
+    return FALSE;
+}
+
 CString TrimBlanks(const char* pszText)
 {
     int nFirst = 0;

@@ -37,3 +37,7 @@ CString MakeTempFileName(const char* pszDir, const char* pszExt);
 BOOL GetRangeOverlap(DWORD& dwStart, DWORD& dwLength, DWORD a, DWORD b, DWORD n);
 // Only the space character counts as blank.
 CString TrimBlanks(const char* pszText);
+// TRUE when the text holds one of the characters. It walks by characters of
+// the ANSI code page, so the trail byte of a double-byte character ('\\',
+// '[' or ']' among them) is never taken for one of them.
+BOOL ContainsAnyChar(const char* psz, const char* pszChars);

@@ -1,5 +1,7 @@
 #include "Progman.h"
 
+#include "FileUtil.h"
+
 #include <cstring>
 #include <new>
 
@@ -25,26 +27,11 @@ BOOL Refuse(DWORD dwError)
     return FALSE;
 }
 
-// Walks by characters, so that a trail byte of a double-byte character is
-// never taken for one of the syntax characters.
-bool ContainsAnyOf(const char* psz, const char* pszChars)
-{
-    for (const char* p = psz; *p; ++p) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
-            ++p;
-            continue;
-        }
-        if (strchr(pszChars, *p))
-            return true;
-    }
-    return false;
-}
-
 BOOL CheckGroupName(const char* pszGroup)
 {
     if (!pszGroup)
         return Refuse(ERROR_INVALID_PARAMETER);
-    if (!*pszGroup || ContainsAnyOf(pszGroup, PROGMAN_SYNTAX_CHARS))
+    if (!*pszGroup || ContainsAnyChar(pszGroup, PROGMAN_SYNTAX_CHARS))
         return Refuse(ERROR_INVALID_NAME);
     if (strlen(pszGroup) >= static_cast<size_t>(PROGMAN_GROUP_BUFFER))
         return Refuse(ERROR_FILENAME_EXCED_RANGE);
@@ -55,8 +42,8 @@ BOOL FormatAddItemCommand(const CProgmanItem* pItem, CString& strCommand)
 {
     if (!pItem)
         return Refuse(ERROR_INVALID_PARAMETER);
-    if (ContainsAnyOf(pItem->m_strCaption, PROGMAN_SYNTAX_CHARS)
-        || ContainsAnyOf(pItem->m_strCommand, PROGMAN_QUOTE_CHARS))
+    if (ContainsAnyChar(pItem->m_strCaption, PROGMAN_SYNTAX_CHARS)
+        || ContainsAnyChar(pItem->m_strCommand, PROGMAN_QUOTE_CHARS))
         return Refuse(ERROR_INVALID_NAME);
     strCommand.Format("[AddItem(\"%s\",%s)]", static_cast<const char*>(pItem->m_strCommand),
                       static_cast<const char*>(pItem->m_strCaption));

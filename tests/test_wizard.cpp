@@ -683,6 +683,22 @@ TEST_F(Wizard, ForbiddenCharactersBlanksAndOverlongNamesDisableFinish)
     });
 }
 
+// In a double-byte code page a character whose trail byte is '\\', '[' or
+// ']' is a character like any other, for the folder page as for the Program
+// Manager client. The entry test_wizard_dbcs runs this in code page 932.
+TEST(FolderName, DoubleByteCharactersWithSyntaxTrailBytesAreValid)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs the Japanese code page 932 (LC_ALL=ja_JP.UTF-8 under Wine)";
+    // U+8868 and U+30FC: trail bytes '\\' and '['.
+    for (const char* pszName : {"Tile\x95\x5C", "\x81\x5Bwright"}) {
+        EXPECT_TRUE(IsValidFolderName(pszName)) << "the folder page refuses a valid name";
+        EXPECT_FALSE(ContainsAnyChar(pszName, "\\[]")) << "the check the Program Manager client shares";
+    }
+    EXPECT_FALSE(IsValidFolderName("Tile\\wright")) << "a real backslash stays forbidden";
+    EXPECT_FALSE(IsValidFolderName("\x95\x5C[")) << "so does a real bracket after a double-byte character";
+}
+
 TEST_F(Wizard, TheMatchingGroupIsSelectedWhenThePageIsShown)
 {
     Engine().m_strProgramFolder = "startup";

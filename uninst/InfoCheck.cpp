@@ -3,7 +3,6 @@
 #include "platform/FileUtil.h"
 #include "platform/Progman.h"
 
-#include <cstring>
 
 namespace {
 // The tree has the application directory and the system directory.
@@ -60,12 +59,12 @@ BOOL CInfoCheck::IsNodeTrustworthy(const CDirNode& node, const CString& strDir) 
 
 BOOL CInfoCheck::IsPlainName(const CString& strName)
 {
-    return !strName.IsEmpty() && strName != "." && strName != ".." && !strpbrk(strName, "\\/:*?\"<>|");
+    return !strName.IsEmpty() && strName != "." && strName != ".." && !ContainsAnyChar(strName, "\\/:*?\"<>|");
 }
 
 BOOL CInfoCheck::IsSafeGroupName(const CString& strName)
 {
-    return strName.GetLength() < PROGMAN_GROUP_BUFFER && !strpbrk(strName, GROUP_NAME_BREAKERS);
+    return strName.GetLength() < PROGMAN_GROUP_BUFFER && !ContainsAnyChar(strName, GROUP_NAME_BREAKERS);
 }
 
 BOOL CInfoCheck::IsSafeKeyName(const CString& strName)

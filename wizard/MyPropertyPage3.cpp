@@ -9,7 +9,6 @@
 
 #include <mbstring.h>
 
-#include <cstring>
 
 IMPLEMENT_SERIAL(CMyPropertyPage3, CPropertyPage, 0xFFFF)
 
@@ -23,7 +22,7 @@ BOOL IsValidFolderName(const char* pszName)
 {
     CString strName = TrimBlanks(pszName);
     return !strName.IsEmpty() && strName.GetLength() < PROGMAN_GROUP_BUFFER &&
-           strpbrk(strName, FOLDER_FORBIDDEN) == nullptr;
+           !ContainsAnyChar(strName, FOLDER_FORBIDDEN);
 }
 
 CMyPropertyPage3::CMyPropertyPage3() : CPropertyPage(IDD_FOLDER) {}
