@@ -3,27 +3,9 @@
 #include "ProgramFolder.h"
 #include "SetupMngr.h"
 
-#include "platform/FileUtil.h"
+#include "model/ItemCaption.h"
 
 #include <memory>
-
-namespace {
-struct CCaptionRow {
-    const char* pszFileName;
-    const char* pszCaption;
-};
-
-// Searched in this order; names compare without regard to case.
-const CCaptionRow ITEM_CAPTIONS[] = {
-    {"Mapsmith.exe", "Mapsmith"},
-    {"Tilewrig.hlp", "Tilewright ActiveX Help"},
-    {"Mapsmith.hlp", "Mapsmith Help"},
-    {"Joust.vbp", "Joust - VB"},
-    {"Orbit.vbp", "Orbit - VB"},
-    {"Joust.exe", "Joust - Delphi"},
-    {"Orbit.exe", "Orbit - Delphi"},
-};
-}
 
 CProgmanItemArray::~CProgmanItemArray()
 {
@@ -36,15 +18,6 @@ CProgmanItem* CProgmanItemArray::AddNew()
     std::unique_ptr<CProgmanItem> pItem(new CProgmanItem);
     Add(pItem.get());
     return pItem.release();
-}
-
-CString GetItemCaption(const char* pszFileName)
-{
-    CString strName(pszFileName);
-    for (const CCaptionRow& row : ITEM_CAPTIONS)
-        if (strName.CompareNoCase(row.pszFileName) == 0)
-            return CString(row.pszCaption);
-    return GetFileTitleFromPath(pszFileName);
 }
 
 BOOL CSetupMngr::CreateProgramFolder()

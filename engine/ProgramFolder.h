@@ -1,4 +1,4 @@
-// The program folder's items: their captions and the array that owns them.
+// The program folder's items: the array that owns them.
 #pragma once
 
 #include "platform/Progman.h"
@@ -14,7 +14,3 @@ public:
     // Takes ownership of a new, empty item and returns it.
     CProgmanItem* AddNew();
 };
-
-// The caption of the item for an installed file: a fixed one for the
-// product's own files, else the file's name without its extension.
-CString GetItemCaption(const char* pszFileName);

@@ -251,6 +251,23 @@ BOOL AddProgmanItems(const CProgmanItemPtrArray& items)
     return ExecuteProgmanCommands(commands);
 }
 
+BOOL DeleteProgmanItems(const char* pszGroup, const CStringArray& captions)
+{
+    if (!CheckGroupName(pszGroup))
+        return FALSE;
+    CStringArray commands;
+    CString strCommand;
+    strCommand.Format("[ShowGroup(%s,1)]", pszGroup);
+    commands.Add(strCommand);
+    for (int i = 0; i < captions.GetSize(); ++i) {
+        if (captions[i].IsEmpty() || ContainsAnyChar(captions[i], PROGMAN_SYNTAX_CHARS))
+            continue;
+        strCommand.Format("[DeleteItem(%s)]", static_cast<const char*>(captions[i]));
+        commands.Add(strCommand);
+    }
+    return ExecuteProgmanCommands(commands);
+}
+
 BOOL RequestProgmanData(const char* pszItem, CByteArray& data)
 {
     data.RemoveAll();

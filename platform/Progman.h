@@ -72,6 +72,13 @@ BOOL CreateProgmanGroup(const char* pszGroup);
 // group that the last CreateGroup made active.
 BOOL AddProgmanItems(const CProgmanItemPtrArray& items);
 
+// Makes the group active ("[ShowGroup(name,1)]") and deletes each named item
+// of it ("[DeleteItem(name)]"), in one conversation; other items stay. A
+// caption that a command cannot carry is passed over: no item of that name
+// can have been added. FALSE when the group name is refused or the library
+// cannot be started.
+BOOL DeleteProgmanItems(const char* pszGroup, const CStringArray& captions);
+
 // Requests an item in CF_TEXT. TRUE once the library started; data holds the
 // answer's bytes, and is empty when nothing came back.
 BOOL RequestProgmanData(const char* pszItem, CByteArray& data);

@@ -5,6 +5,7 @@
 #include "EngineTestKit.h"
 
 #include "engine/ProgramFolder.h"
+#include "model/ItemCaption.h"
 
 #include <gtest/gtest.h>
 

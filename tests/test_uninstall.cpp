@@ -44,9 +44,10 @@ bool WaitForGone(const std::string& path)
     return false;
 }
 
-// Answers the uninstaller's boxes: Yes to the question, OK to the rest.
-// Boxes of any process count, for an uninstaller started by another program.
-CUninstallRun AnswerUninstaller(CChildProcess& process, DWORD dwBoxProcess)
+// Answers the uninstaller's boxes: nQuestion (Yes) to the question, OK to
+// the rest. Boxes of any process count, for an uninstaller started by
+// another program.
+CUninstallRun AnswerUninstaller(CChildProcess& process, DWORD dwBoxProcess, int nQuestion = IDYES)
 {
     CUninstallRun run;
     for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < INSTALL_WAIT_MS;) {
@@ -57,19 +58,19 @@ CUninstallRun AnswerUninstaller(CChildProcess& process, DWORD dwBoxProcess)
             continue;
         }
         run.boxes.push_back(static_cast<const char*>(GetMessageBoxText(hBox)));
-        PressButton(hBox, GetDlgItem(hBox, IDYES) ? IDYES : IDOK);
+        PressButton(hBox, GetDlgItem(hBox, IDYES) ? nQuestion : IDOK);
         WaitForWindowGone(hBox, INSTALL_WAIT_MS);
     }
     run.nExitCode = process.WaitForExit(INSTALL_WAIT_MS);
     return run;
 }
 
-CUninstallRun RunUninstaller(const std::string& exe)
+CUninstallRun RunUninstaller(const std::string& exe, int nQuestion = IDYES, const std::string& args = "")
 {
     CChildProcess process;
-    if (!process.Start(exe))
+    if (!process.Start(exe, args))
         return CUninstallRun();
-    return AnswerUninstaller(process, process.Id());
+    return AnswerUninstaller(process, process.Id(), nQuestion);
 }
 
 std::string Joined(const std::vector<std::string>& lines)
@@ -430,8 +431,10 @@ void ExpectStillInstalled(const char* pszCase)
     EXPECT_TRUE(Exists(ProgramGroupDir())) << pszCase << ": the program group was removed";
 }
 
-// Install information that names a file outside the installation.
-std::vector<BYTE> HostileInfo(const std::vector<BYTE>& original, const char* pszPath)
+// Install information with one more file record, in the application
+// directory's node or in the system directory's.
+std::vector<BYTE> HostileInfo(const std::vector<BYTE>& original, const char* pszPath, bool bSystemNode = false,
+                              DWORD dwFlags = 0)
 {
     std::string path = std::string(SETUP_INF) + ".hostile";
     WriteBytes(path, original);
@@ -440,7 +443,11 @@ std::vector<BYTE> HostileInfo(const std::vector<BYTE>& original, const char* psz
         return {};
     CInstalledFile* pFile = new CInstalledFile;
     pFile->SetPath(pszPath);
-    AppNode(info)->files.AddTail(pFile);
+    pFile->m_dwFlags = dwFlags;
+    CDirNode* pNode = AppNode(info);
+    for (POSITION pos = info.m_root.children.GetHeadPosition(); pos && bSystemNode;)
+        pNode = info.m_root.children.GetNext(pos);
+    pNode->files.AddTail(pFile);
     WriteInfo(info, path);
     std::vector<BYTE> bytes = ReadBytes(path);
     DeleteFileA(path.c_str());
@@ -486,6 +493,58 @@ TEST_F(Uninstall, BrokenInstallInformationRemovesNothing)
     }
     DeleteFileA(canary.c_str());
     WriteBytes(SETUP_INF, original);
+}
+
+TEST_F(Uninstall, NoToTheQuestionRemovesNothing)
+{
+    Install(MakeMedium("uninst", "2"));
+    CUninstallRun run = RunUninstaller(UNINSTALLER, IDNO);
+    EXPECT_EQ(0, run.nExitCode);
+    EXPECT_EQ(std::vector<std::string>{MSG_CONFIRM}, run.boxes) << "the question alone, then nothing";
+    ExpectStillInstalled("answered No");
+}
+
+// The group may have existed and hold another product's item; a library in
+// the system directory that no count marks as shared may have been there
+// before: the uninstall leaves both, and a later one of the same product
+// still completes.
+TEST_F(Uninstall, ForeignItemsAndUncountedSystemFilesStay)
+{
+    std::string group = ProgramGroupDir();
+    ASSERT_TRUE(CreateDirectoryA(group.c_str(), nullptr)) << group << ": error " << GetLastError();
+    std::string foreign = group + "\\Other Tool.lnk";
+    WriteBytes(foreign, {'l', 'n', 'k'});
+    Install(MakeMedium("uninst", "2"));
+    ASSERT_TRUE(Exists(group + "\\Mapsmith.lnk")) << "the setup added its items to the existing group";
+    std::string kept = SystemDir() + "\\TileKeep.dll";
+    WriteBytes(kept, {'M', 'Z'});
+    WriteBytes(SETUP_INF, HostileInfo(ReadBytes(SETUP_INF), kept.c_str(), true, FILE_REGISTER));
+
+    ExpectCompleteRun(RunUninstaller(UNINSTALLER), INSTALL_DEST, MSG_DONE);
+    m_desktopHelpers.End(nullptr);
+    EXPECT_TRUE(Exists(foreign)) << "another product's item in the group was removed";
+    EXPECT_FALSE(Exists(group + "\\Mapsmith.lnk")) << "the product's own item stayed";
+    EXPECT_TRUE(Exists(group)) << "the group that still holds an item was removed";
+    EXPECT_TRUE(Exists(kept)) << "a system file without a shared count was removed";
+    EXPECT_FALSE(Exists(SharedLibrary())) << "the counted library goes through its count";
+    DeleteFileA(kept.c_str());
+}
+
+// Anyone may start the uninstaller with its finishing switch: it must
+// finish only as its own temporary copy, never delete the path it is given.
+TEST_F(Uninstall, FinishSwitchOfAnotherCallerDeletesNothing)
+{
+    Install(MakeMedium("uninst", "2"));
+    const std::string canary = "C:\\canary.txt";
+    WriteBytes(canary, {'k', 'e', 'e', 'p'});
+    for (const std::string& target : {canary, std::string(UNINSTALLER)}) {
+        CUninstallRun run = RunUninstaller(UNINSTALLER, IDYES, "/finish 0 \"" + target + "\"");
+        EXPECT_EQ(0, run.nExitCode) << target;
+        EXPECT_TRUE(run.boxes.empty()) << target;
+        EXPECT_TRUE(Exists(target)) << target << " was deleted by a /finish the uninstaller did not start";
+    }
+    DeleteFileA(canary.c_str());
+    ExpectStillInstalled("after /finish");
 }
 
 }

@@ -45,9 +45,11 @@ BOOL IsEmptyNode(const CDirNode& node)
 void CFileRemover::RemoveTree(CInstallMngr& info)
 {
     int nIndex = 0;
-    for (POSITION pos = info.m_root.children.GetHeadPosition(); pos; ++nIndex)
+    for (POSITION pos = info.m_root.children.GetHeadPosition(); pos; ++nIndex) {
+        m_bInDestination = nIndex == 0;
         RemoveNode(*info.m_root.children.GetNext(pos),
                    CInfoCheck::TopLevelPath(info, m_strSystemDir, nIndex));
+    }
 }
 
 void CFileRemover::RemoveNode(CDirNode& node, const CString& strDir)
@@ -65,7 +67,7 @@ void CFileRemover::RemoveChildren(CDirNode& node, const CString& strDir)
         CDirNode* pChild = node.children.GetNext(pos);
         CString strChildDir = strDir + "\\" + pChild->dir->m_strPath;
         RemoveNode(*pChild, strChildDir);
-        if (IsEmptyNode(*pChild) && (RemoveDirectoryA(strChildDir) || IsGone(GetLastError())))
+        if (IsEmptyNode(*pChild) && (!m_bInDestination || RemoveDirectoryA(strChildDir) || IsGone(GetLastError())))
             delete pChild;
         else
             kept.push_back(pChild);
@@ -93,11 +95,14 @@ void CFileRemover::RemoveFiles(CDirNode& node)
         node.files.AddTail(pFile);
 }
 
+// A file outside the destination that no count marks as shared is not
+// this product's to remove (nor to unregister): it stays, and its record
+// goes.
 BOOL CFileRemover::RemoveFile(const CInstalledFile& file)
 {
     if (file.m_dwFlags & FILE_SHARED)
         return ReleaseShared(file);
-    return DeleteInstalled(file);
+    return !m_bInDestination || DeleteInstalled(file);
 }
 
 // Without a count nobody can say who else uses the library: it stays.

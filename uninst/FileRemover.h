@@ -1,6 +1,10 @@
 // Removes the files of the install tree and the directories they leave
 // empty. A file that cannot be removed stays in the tree, so that the tree
 // lists afterwards exactly what is left; every other record is dropped.
+// Outside the destination tree (the system directory) a file goes only
+// through its shared count, and no directory goes: what the install
+// information names there may have been on the machine before, and the
+// information itself lies where others may have changed it.
 #pragma once
 
 #include "model/InstallMngr.h"
@@ -32,4 +36,5 @@ private:
     CString m_strSystemDir;
     FileNotice m_onFile;
     CStringArray m_leftFiles;
+    BOOL m_bInDestination = TRUE;
 };

@@ -3,12 +3,46 @@
 #include "platform/FileUtil.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace {
+const char UNINSTALLER_NAME[] = "Uninst.exe";
+const DWORD COMPARE_BLOCK = 65536;
 const DWORD ORIGINAL_EXIT_WAIT_MS = 60000;
 // The file of a process that has just ended can stay locked a moment.
 const int DELETE_TRIES = 50;
 const DWORD DELETE_RETRY_MS = 100;
+
+// Opened with every sharing: the copy's own file is held for deletion by
+// the original, which also still runs from its file.
+HANDLE OpenToCompare(const char* pszPath)
+{
+    return CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+BOOL ReadBlock(HANDLE hFile, std::vector<BYTE>& block, DWORD& dwRead)
+{
+    return ReadFile(hFile, block.data(), static_cast<DWORD>(block.size()), &dwRead, nullptr);
+}
+
+BOOL HaveSameBytes(const char* pszA, const char* pszB)
+{
+    HANDLE hA = OpenToCompare(pszA);
+    HANDLE hB = OpenToCompare(pszB);
+    BOOL bSame = hA != INVALID_HANDLE_VALUE && hB != INVALID_HANDLE_VALUE;
+    std::vector<BYTE> blockA(COMPARE_BLOCK), blockB(COMPARE_BLOCK);
+    for (DWORD dwA = 1, dwB = 1; bSame && dwA > 0;) {
+        bSame = ReadBlock(hA, blockA, dwA) && ReadBlock(hB, blockB, dwB) && dwA == dwB
+                && memcmp(blockA.data(), blockB.data(), dwA) == 0;
+    }
+    if (hA != INVALID_HANDLE_VALUE)
+        CloseHandle(hA);
+    if (hB != INVALID_HANDLE_VALUE)
+        CloseHandle(hB);
+    return bSame;
+}
 }
 
 // The copy's own file is opened to be deleted on its last close, and the
@@ -65,11 +99,28 @@ BOOL CSelfDelete::StartWith(const CString& strCopy, const char* pszExe, HANDLE h
 
 void CSelfDelete::Finish(const char* pszProcess, const char* pszExe)
 {
+    if (!IsOwnCopyFor(pszExe))
+        return;
     HANDLE hOriginal = ULongToHandle(strtoul(pszProcess, nullptr, 10));
     WaitForSingleObject(hOriginal, ORIGINAL_EXIT_WAIT_MS);
     CloseHandle(hOriginal);
     DeleteWithRetry(pszExe);
     RemoveDirectoryA(GetDirectoryFromPath(pszExe));
+}
+
+// Anyone can start the uninstaller with the switch: it must not become a
+// way to delete whatever path is named.
+BOOL CSelfDelete::IsOwnCopyFor(const char* pszExe)
+{
+    char szSelf[MAX_PATH];
+    DWORD dwSelf = GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
+    char szTemp[MAX_PATH];
+    DWORD dwTemp = GetTempPathA(MAX_PATH, szTemp);
+    if (dwSelf == 0 || dwSelf >= MAX_PATH || dwTemp == 0 || dwTemp >= MAX_PATH)
+        return FALSE;
+    CString strTempDir(szTemp, szTemp[dwTemp - 1] == '\\' ? static_cast<int>(dwTemp) - 1 : static_cast<int>(dwTemp));
+    return GetDirectoryFromPath(szSelf).CompareNoCase(strTempDir) == 0
+           && GetFileNameFromPath(pszExe).CompareNoCase(UNINSTALLER_NAME) == 0 && HaveSameBytes(szSelf, pszExe);
 }
 
 void CSelfDelete::DeleteWithRetry(const char* pszPath)

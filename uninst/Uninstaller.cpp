@@ -5,9 +5,14 @@
 #include "SelfDelete.h"
 
 #include "framework/CWinApp.h"
+#include "model/ItemCaption.h"
 #include "platform/FileUtil.h"
 #include "platform/Progman.h"
 #include "ui/ProgressDlg.h"
+
+#include <shlobj.h>
+
+#include <cstring>
 
 namespace {
 const char MSG_CONFIRM[] = "Do you want to remove %s and all of its components from this computer?";
@@ -35,6 +40,38 @@ int CountFiles(CInstallTree& tree)
         if (n == ITEM_FILE)
             ++nFiles;
     return nFiles;
+}
+
+// The captions of the items the setup added to the program folder.
+void CollectItemCaptions(CInstallTree& tree, CStringArray& captions)
+{
+    CObject* pItem;
+    for (int n = tree.GetFirstItem(pItem); n != ITEM_END; n = tree.GetNextItem(pItem)) {
+        const CInstalledFile* pFile = static_cast<const CInstalledFile*>(pItem);
+        if (n == ITEM_FILE && (pFile->m_dwFlags & FILE_PROGRAM_ITEM))
+            captions.Add(GetItemCaption(pFile->GetFileName()));
+    }
+}
+
+// Program Manager keeps a group as a folder of the Programs menu, its items
+// as the links in it. TRUE when that folder is gone or holds nothing; FALSE
+// when it holds something or cannot be found.
+BOOL IsGroupEmpty(const CString& strGroup)
+{
+    char szPrograms[MAX_PATH];
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, szPrograms)))
+        return FALSE;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA(CString(szPrograms) + "\\" + strGroup + "\\*", &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_PATH_NOT_FOUND || GetLastError() == ERROR_FILE_NOT_FOUND;
+    BOOL bEmpty = TRUE;
+    do {
+        if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0)
+            bEmpty = FALSE;
+    } while (bEmpty && FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+    return bEmpty;
 }
 
 // The progress dialog, moved on by one file at a time.
@@ -70,11 +107,14 @@ void CUninstaller::Run()
 {
     if (!Load() || !Confirm())
         return;
+    // Taken before the tree loses the records of the removed files.
+    CStringArray captions;
+    CollectItemCaptions(m_info, captions);
     CFileProgress progress(CountFiles(m_info));
     CFileRemover remover(m_strSystemDir, [&progress](const CString& strPath) { progress.OnFile(strPath); });
     RemoveProduct(remover);
     CStringArray left = remover.GetLeftFiles();
-    RemoveProgramFolder(left);
+    RemoveProgramFolder(captions, left);
     if (left.IsEmpty() && !m_inf.Delete())
         left.Add(m_inf.GetPath());
     if (left.IsEmpty())
@@ -109,15 +149,22 @@ void CUninstaller::RemoveProduct(CFileRemover& remover)
     remover.RemoveTree(m_info);
 }
 
-void CUninstaller::RemoveProgramFolder(CStringArray& left)
+// Only the items the setup added go. The group may have existed before and
+// hold other products' items: it goes only when nothing is left in it.
+void CUninstaller::RemoveProgramFolder(const CStringArray& captions, CStringArray& left)
 {
-    if (m_info.m_strProgramFolder.IsEmpty())
+    const CString& strGroup = m_info.m_strProgramFolder;
+    if (strGroup.IsEmpty())
         return;
-    CStringArray commands;
-    CString strCommand;
-    strCommand.Format("[DeleteGroup(%s)]", static_cast<const char*>(m_info.m_strProgramFolder));
-    commands.Add(strCommand);
-    if (ExecuteProgmanCommands(commands))
+    BOOL bDone = DeleteProgmanItems(strGroup, captions);
+    if (bDone && IsGroupEmpty(strGroup)) {
+        CStringArray commands;
+        CString strCommand;
+        strCommand.Format("[DeleteGroup(%s)]", static_cast<const char*>(strGroup));
+        commands.Add(strCommand);
+        bDone = ExecuteProgmanCommands(commands);
+    }
+    if (bDone)
         return;
     CString strLeft;
     strLeft.Format(LEFT_FOLDER, static_cast<const char*>(m_info.m_strProgramFolder));

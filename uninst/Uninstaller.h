@@ -19,7 +19,7 @@ private:
     BOOL Load();
     BOOL Confirm();
     void RemoveProduct(CFileRemover& remover);
-    void RemoveProgramFolder(CStringArray& left);
+    void RemoveProgramFolder(const CStringArray& captions, CStringArray& left);
     void ReportLeft(const CStringArray& left);
     void Complete();
     CString FillName(const char* pszFormat) const;
