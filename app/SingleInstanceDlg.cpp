@@ -6,6 +6,7 @@ namespace {
 // A synchronous broadcast that a hung window of the desktop cannot stall:
 // each window gets this long to answer.
 const UINT BROADCAST_TIMEOUT_MS = 5000;
+const char INSTANCE_MUTEX_NAME[] = "MessageCode.SetupInstance";
 }
 
 CSingleInstanceDlg::CSingleInstanceDlg(UINT nIDTemplate, HWND hParent) : CDialog(nIDTemplate, hParent)
@@ -13,11 +14,21 @@ CSingleInstanceDlg::CSingleInstanceDlg(UINT nIDTemplate, HWND hParent) : CDialog
     g_nMessageCode = RegisterWindowMessageA("MessageCode");
 }
 
+CSingleInstanceDlg::~CSingleInstanceDlg()
+{
+    if (m_hInstanceMutex)
+        CloseHandle(m_hInstanceMutex);
+}
+
+// A first copy that goes seconds without pumping messages (registering a
+// library, saving) cannot answer the broadcast in time: the mutex decides.
+// Should it not be made at all, the broadcast's answer alone decides.
 LRESULT CSingleInstanceDlg::CreateSingleInstance(WPARAM wParam, LPARAM lParam)
 {
     if (DefWindowProc(WM_CREATE, wParam, lParam) == -1)
         return -1;
-    m_bFirstInstance = TRUE;
+    m_hInstanceMutex = CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX_NAME);
+    m_bFirstInstance = !m_hInstanceMutex || GetLastError() != ERROR_ALREADY_EXISTS;
     DWORD_PTR dwResult = 0;
     SendMessageTimeoutA(HWND_BROADCAST, g_nMessageCode, 1, reinterpret_cast<LPARAM>(m_hWnd),
                         SMTO_ABORTIFHUNG, BROADCAST_TIMEOUT_MS, &dwResult);

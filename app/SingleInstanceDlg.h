@@ -1,7 +1,9 @@
-// A dialog that keeps a second copy of the program from running: at its
-// creation it asks, through the registered message "MessageCode", whether
-// an older copy is there; an older copy answers and comes to the front, and
-// the new dialog refuses to be created.
+// A dialog that keeps a second copy of the program from running. The first
+// copy holds a named mutex for its life; a copy that finds it taken refuses
+// to be created, however busy the first is. At its creation every copy also
+// asks, through the registered message "MessageCode", whether an older copy
+// is there: an older copy answers (a copy that knows no mutex decides by
+// that) and comes to the front.
 #pragma once
 
 #include "framework/CDialog.h"
@@ -12,6 +14,7 @@ extern UINT g_nMessageCode;
 class CSingleInstanceDlg : public CDialog {
 public:
     explicit CSingleInstanceDlg(UINT nIDTemplate, HWND hParent = nullptr);
+    ~CSingleInstanceDlg() override;
 
     BOOL m_bFirstInstance = FALSE;
 
@@ -23,4 +26,6 @@ protected:
 
 private:
     void OnMessageCode(WPARAM wParam, LPARAM lParam);
+
+    HANDLE m_hInstanceMutex = nullptr;
 };

@@ -1,2 +1,3 @@
 target_link_libraries(${name} PRIVATE guidriverlib platform comctl32 shell32 ole32 uuid)
-add_dependencies(${name} Setup tilewright mkmedium)
+# A slow self-registering payload keeps the first copy busy for the second.
+add_dependencies(${name} Setup tilewright mkmedium payload_all)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 std::vector<BYTE> Replaced(std::vector<BYTE> bytes, const std::string& from, const std::string& to)
@@ -64,6 +66,7 @@ protected:
 
     // The folder windows that creating the group opens would outlive the test.
     CDesktopHelpers m_desktopHelpers;
+    CDriven m_first;
 };
 
 TEST_F(Install, OneDiskMediumInstallsEverything)
@@ -135,6 +138,45 @@ TEST_F(Install, SecondCopyActivatesTheFirst)
     DWORD dwForeground = 0;
     GetWindowThreadProcessId(GetForegroundWindow(), &dwForeground);
     EXPECT_EQ(first.Id(), dwForeground) << "the first copy must come to the front";
+}
+
+// A first copy busy for seconds without pumping messages (here in a slow
+// self-registration) cannot answer the second copy's broadcast in time: the
+// second copy must still end by itself with 0, without a wizard, and the
+// first must finish its installation.
+TEST_F(Install, SecondCopyEndsWhileTheFirstIsBusy)
+{
+    std::vector<BYTE> manifest = ReadBytes(Stage("Tilewright.ini"));
+    std::string slow = "Applikation\\Slow.dll = " + BuildPath("tools\\payload\\payload_reg_slow.dll") +
+                       " | FILE_REGISTER\r\n";
+    manifest.insert(manifest.end(), slow.begin(), slow.end());
+    WriteBytes(Stage("SlowRegister.ini"), manifest);
+    std::string medium = MakeMediumFrom(Stage("SlowRegister.ini"), "slow", "2");
+    ASSERT_FALSE(medium.empty()) << "mkmedium failed";
+    ASSERT_TRUE(CopyFileA(BuildPath("app\\Setup.exe").c_str(), (medium + "\\Setup.exe").c_str(), FALSE));
+    HANDLE hRegistering = CreateEventA(nullptr, TRUE, FALSE, "SetupTestsRegistering");
+    ASSERT_NE(nullptr, hRegistering);
+
+    std::thread firstRun([&medium, this] { m_first = DriveSetup(medium + "\\Setup.exe"); });
+    bool bBusy = WaitForSingleObject(hRegistering, INSTALL_WAIT_MS) == WAIT_OBJECT_0;
+    long nSecondExit = -1;
+    bool bSecondWizard = false;
+    if (bBusy) {
+        CChildProcess second;
+        if (second.Start(medium + "\\Setup.exe")) {
+            for (DWORD dwStart = GetTickCount(); nSecondExit == -1 && GetTickCount() - dwStart < 20000;) {
+                bSecondWizard = bSecondWizard || FindProcessWindow(second.Id(), "Welcome to Tilewright");
+                nSecondExit = second.WaitForExit(100);
+            }
+        }
+    }
+    firstRun.join();
+    CloseHandle(hRegistering);
+    DeleteRegKeyTree(HKEY_LOCAL_MACHINE, "Software\\SetupTests");
+    ASSERT_TRUE(bBusy) << "the first copy never reached the slow registration";
+    EXPECT_EQ(0, nSecondExit) << "the second copy must end by itself while the first is busy";
+    EXPECT_FALSE(bSecondWizard) << "the second copy showed a wizard of its own";
+    EXPECT_EQ(MSG_SUCCESS, m_first.finalMessage) << "the first copy's installation";
 }
 
 }  // namespace

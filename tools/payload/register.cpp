@@ -1,10 +1,16 @@
 // A self-registering library. DllRegisterServer notes that it ran as the
 // value HKLM\Software\SetupTests\Registered "<own file name>" = own full
 // path, then answers PAYLOAD_REGISTER_RESULT (a failure of the note itself
-// is answered as that failure).
+// is answered as that failure). With PAYLOAD_REGISTER_SLEEP_MS it first
+// sets the named event "SetupTestsRegistering" and keeps its caller busy
+// that long.
 #include <windows.h>
 
 #include <cstring>
+
+#ifndef PAYLOAD_REGISTER_SLEEP_MS
+#define PAYLOAD_REGISTER_SLEEP_MS 0
+#endif
 
 namespace {
 HINSTANCE g_hInstance = nullptr;
@@ -42,6 +48,14 @@ BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
 
 extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
 {
+    if (PAYLOAD_REGISTER_SLEEP_MS > 0) {
+        HANDLE hStarted = CreateEventA(nullptr, TRUE, FALSE, "SetupTestsRegistering");
+        if (hStarted) {
+            SetEvent(hStarted);
+            CloseHandle(hStarted);
+        }
+        Sleep(PAYLOAD_REGISTER_SLEEP_MS);
+    }
     HRESULT hr = NoteRegistration();
     return FAILED(hr) ? hr : PAYLOAD_REGISTER_RESULT;
 }
