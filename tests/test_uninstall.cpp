@@ -547,4 +547,41 @@ TEST_F(Uninstall, FinishSwitchOfAnotherCallerDeletesNothing)
     ExpectStillInstalled("after /finish");
 }
 
+// A library planted under the name of comctl32.dll beside Setup.exe and
+// where the uninstaller's temporary copy runs is never loaded, with Wine
+// searching as Windows does (the program's own directory first); the
+// installation and the uninstallation work all the same. (version.dll
+// cannot be tried so: Wine's own user32.dll imports it, and loads a planted
+// one before any code of the program runs. That the programs do not import
+// it is checked in their import tables.)
+TEST_F(Uninstall, PlantedCommonControlsLibraryIsNotLoaded)
+{
+    std::string medium = MakeMedium("planted", "2");
+    ASSERT_FALSE(medium.empty()) << "mkmedium failed";
+    char szTemp[MAX_PATH];
+    ASSERT_NE(0u, GetTempPathA(MAX_PATH, szTemp));
+    std::vector<std::string> planted;
+    for (const std::string& dir : {medium, std::string(szTemp, strlen(szTemp) - 1)}) {
+        planted.push_back(dir + "\\comctl32.dll");
+        ASSERT_TRUE(CopyFileA(BuildPath("tools\\payload\\payload_planted.dll").c_str(), planted.back().c_str(),
+                              FALSE))
+            << planted.back() << ": error " << GetLastError();
+    }
+    // Wine's own load order prefers its built-in libraries; this makes it
+    // look in the program's directory first, as Windows does.
+    const char OVERRIDES_KEY[] = "Software\\Wine\\DllOverrides";
+    ASSERT_EQ(ERROR_SUCCESS, SetRegString(HKEY_CURRENT_USER, OVERRIDES_KEY, "comctl32", "native,builtin"));
+
+    Install(medium);
+    ExpectCompleteRun(RunUninstaller(UNINSTALLER), INSTALL_DEST, MSG_DONE);
+
+    DeleteRegValue(HKEY_CURRENT_USER, OVERRIDES_KEY, "comctl32");
+    for (const std::string& path : planted)
+        DeleteFileA(path.c_str());
+    std::vector<std::string> loaded;
+    DumpKey(HKEY_LOCAL_MACHINE, "HKLM", "Software\\SetupTests\\Planted", loaded);
+    DeleteRegKeyTree(HKEY_LOCAL_MACHINE, "Software\\SetupTests\\Planted");
+    EXPECT_TRUE(loaded.empty()) << "a planted library was loaded:\n" << Joined(loaded);
+}
+
 }
