@@ -6,8 +6,6 @@
 #include "platform/FileUtil.h"
 
 #include <cstring>
-#include <memory>
-#include <new>
 
 namespace {
 struct SampleForm {
@@ -111,27 +109,25 @@ void MoveBytes(void* pDest, const void* pSrc, DWORD dwCount)
 // was, so that the setup still finishes.
 BOOL ReplaceInFile(const char* pszPath, const char* pszFind, const char* pszReplace)
 {
-    DWORD dwFind = static_cast<DWORD>(strlen(pszFind));
-    DWORD dwReplace = static_cast<DWORD>(strlen(pszReplace));
-    DWORD dwLength = 0;
-    std::unique_ptr<CTrackedBuffer> buffer;
     try {
         CFile file;
         file.Open(pszPath, CFile::modeRead | CFile::shareDenyWrite);
-        dwLength = file.GetLength();
+        DWORD dwLength = file.GetLength();
+        DWORD dwFind = static_cast<DWORD>(strlen(pszFind));
+        DWORD dwReplace = static_cast<DWORD>(strlen(pszReplace));
         DWORD dwSize = dwReplace > dwFind ? dwLength + (dwReplace - dwFind) : dwLength;
-        buffer.reset(new (std::nothrow) CTrackedBuffer(dwSize, "SampleFixup"));
-        if (!buffer || !buffer->m_p || file.Read(buffer->m_p, dwLength) != dwLength)
+        CTrackedBuffer buffer(dwSize, "SampleFixup");
+        if (!buffer.m_p || file.Read(buffer.m_p, dwLength) != dwLength)
             return FALSE;
         file.Close();
+        long nAt = FindBytes(buffer.m_p, dwLength, pszFind, dwFind);
+        if (nAt < 0)
+            return TRUE;
+        DWORD i = static_cast<DWORD>(nAt);
+        MoveBytes(buffer.m_p + i + dwReplace, buffer.m_p + i + dwFind, dwLength - dwFind - i);
+        memcpy(buffer.m_p + i, pszReplace, dwReplace);
+        return WriteBesideAndReplace(pszPath, buffer.m_p, dwLength - dwFind + dwReplace);
     } catch (const CFileException&) {
         return FALSE;
     }
-    long nAt = FindBytes(buffer->m_p, dwLength, pszFind, dwFind);
-    if (nAt < 0)
-        return TRUE;
-    DWORD i = static_cast<DWORD>(nAt);
-    MoveBytes(buffer->m_p + i + dwReplace, buffer->m_p + i + dwFind, dwLength - dwFind - i);
-    memcpy(buffer->m_p + i, pszReplace, dwReplace);
-    return WriteBesideAndReplace(pszPath, buffer->m_p, dwLength - dwFind + dwReplace);
 }

@@ -242,6 +242,21 @@ BOOL GetRangeOverlap(DWORD& dwStart, DWORD& dwLength, DWORD a, DWORD b, DWORD n)
     return TRUE;
 }
 
+BOOL IsEmptyDirectory(const char* pszDir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA(CString(pszDir) + "\\*", &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+    BOOL bEmpty = TRUE;
+    do {
+        if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0)
+            bEmpty = FALSE;
+    } while (bEmpty && FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+    return bEmpty;
+}
+
 BOOL ContainsAnyChar(const char* psz, const char* pszChars)
 {
     for (const char* p = psz; *p; ++p) {

@@ -35,6 +35,9 @@ BOOL IsValidDestinationPath(const char* pszPath);
 CString MakeTempFileName(const char* pszDir, const char* pszExt);
 // Intersection of [a, a+n) and [b, b+n); outputs untouched when disjoint.
 BOOL GetRangeOverlap(DWORD& dwStart, DWORD& dwLength, DWORD a, DWORD b, DWORD n);
+// TRUE when the directory holds no entry; one that does not exist counts
+// as empty. FALSE when it holds something or cannot be read.
+BOOL IsEmptyDirectory(const char* pszDir);
 // Only the space character counts as blank.
 CString TrimBlanks(const char* pszText);
 // TRUE when the text holds one of the characters. It walks by characters of

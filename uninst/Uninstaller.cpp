@@ -12,8 +12,6 @@
 
 #include <shlobj.h>
 
-#include <cstring>
-
 namespace {
 const char MSG_CONFIRM[] = "Do you want to remove %s and all of its components from this computer?";
 const char MSG_MISSING[] = "The install information %s cannot be found.\r\nNothing has been removed.";
@@ -61,17 +59,7 @@ BOOL IsGroupEmpty(const CString& strGroup)
     char szPrograms[MAX_PATH];
     if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, szPrograms)))
         return FALSE;
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA(CString(szPrograms) + "\\" + strGroup + "\\*", &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_PATH_NOT_FOUND || GetLastError() == ERROR_FILE_NOT_FOUND;
-    BOOL bEmpty = TRUE;
-    do {
-        if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0)
-            bEmpty = FALSE;
-    } while (bEmpty && FindNextFileA(hFind, &fd));
-    FindClose(hFind);
-    return bEmpty;
+    return IsEmptyDirectory(CString(szPrograms) + "\\" + strGroup);
 }
 
 // The progress dialog, moved on by one file at a time.

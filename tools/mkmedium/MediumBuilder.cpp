@@ -5,6 +5,7 @@
 #include "VolumeWriter.h"
 
 #include "model/DataVolume.h"
+#include "platform/FileUtil.h"
 
 namespace {
 const DWORD COPY_BUFFER_SIZE = 1024 * 1024;

@@ -57,21 +57,6 @@ bool PathExists(const char* pszPath)
     return GetFileAttributesA(pszPath) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool IsEmptyDirectory(const char* pszPath)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(JoinPath(pszPath, "*"), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;
-    bool bEmpty = true;
-    do {
-        if (lstrcmpA(fd.cFileName, ".") != 0 && lstrcmpA(fd.cFileName, "..") != 0)
-            bEmpty = false;
-    } while (bEmpty && FindNextFileA(h, &fd));
-    FindClose(h);
-    return bEmpty;
-}
-
 bool GetPlainFileSize(const char* pszPath, ULONGLONG& ullSize)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;

@@ -13,7 +13,6 @@ CString ParentDirectory(const char* pszPath);
 bool IsDirectory(const char* pszPath);
 bool IsPlainFile(const char* pszPath);
 bool PathExists(const char* pszPath);
-bool IsEmptyDirectory(const char* pszPath);
 // The size of a plain file; false when it cannot be read, with the system
 // error in the last-error value.
 bool GetPlainFileSize(const char* pszPath, ULONGLONG& ullSize);
