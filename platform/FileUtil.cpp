@@ -116,7 +116,17 @@ DWORD CheckDirectoryExists(const char* pszPath)
 
 BOOL CreateDirectoryPath(const char* pszPath)
 {
-    if (CreateDirectoryA(pszPath, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+    CStringArray created;
+    return CreateDirectoryPath(pszPath, created);
+}
+
+BOOL CreateDirectoryPath(const char* pszPath, CStringArray& created)
+{
+    if (CreateDirectoryA(pszPath, nullptr)) {
+        created.Add(pszPath);
+        return TRUE;
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS)
         return TRUE;
     if (GetLastError() != ERROR_PATH_NOT_FOUND)
         return FALSE;
@@ -128,6 +138,7 @@ BOOL CreateDirectoryPath(const char* pszPath)
         if (dwResult == ERROR_PATH_NOT_FOUND) {
             if (!CreateDirectoryA(strPrefix, nullptr))
                 return FALSE;
+            created.Add(strPrefix);
         } else if (dwResult != ERROR_SUCCESS) {
             return FALSE;
         }

@@ -20,6 +20,9 @@ DWORD CheckFileExists(const char* pszPath);        // code; wildcards allowed
 DWORD CheckDirectoryExists(const char* pszPath);   // code; not found is 3
 // Creates the directory and every missing parent; TRUE when it exists after.
 BOOL CreateDirectoryPath(const char* pszPath);
+// The same, adding each directory it created to created, parents first, so
+// that removing them in reverse order takes the deepest first.
+BOOL CreateDirectoryPath(const char* pszPath, CStringArray& created);
 
 // The path before separator number nSeparator (counted from 0), or the
 // whole path when it has no more separators than that.

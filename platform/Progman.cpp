@@ -2,6 +2,8 @@
 
 #include "FileUtil.h"
 
+#include <shlobj.h>
+
 #include <cstring>
 #include <new>
 
@@ -265,6 +267,36 @@ BOOL DeleteProgmanItems(const char* pszGroup, const CStringArray& captions)
         strCommand.Format("[DeleteItem(%s)]", static_cast<const char*>(captions[i]));
         commands.Add(strCommand);
     }
+    return ExecuteProgmanCommands(commands);
+}
+
+CString GetProgmanGroupFolder(const char* pszGroup)
+{
+    char szPrograms[MAX_PATH];
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, szPrograms)))
+        return CString();
+    return CString(szPrograms) + "\\" + pszGroup;
+}
+
+CString GetProgmanItemLink(const char* pszGroupFolder, const char* pszCaption)
+{
+    return CString(pszGroupFolder) + "\\" + pszCaption + ".lnk";
+}
+
+BOOL RemoveProgmanItems(const char* pszGroup, const CStringArray& captions, BOOL bDeleteEmptyGroup)
+{
+    if (!DeleteProgmanItems(pszGroup, captions))
+        return FALSE;
+    if (!bDeleteEmptyGroup)
+        return TRUE;
+    // A group whose folder cannot be told empty may hold others' items.
+    CString strFolder = GetProgmanGroupFolder(pszGroup);
+    if (strFolder.IsEmpty() || !IsEmptyDirectory(strFolder))
+        return TRUE;
+    CStringArray commands;
+    CString strCommand;
+    strCommand.Format("[DeleteGroup(%s)]", pszGroup);
+    commands.Add(strCommand);
     return ExecuteProgmanCommands(commands);
 }
 

@@ -79,6 +79,20 @@ BOOL AddProgmanItems(const CProgmanItemPtrArray& items);
 // cannot be started.
 BOOL DeleteProgmanItems(const char* pszGroup, const CStringArray& captions);
 
+// Program Manager keeps a group as a folder of the Programs menu and its
+// items as the links in it: the folder of the group, or empty when the menu
+// cannot be found.
+CString GetProgmanGroupFolder(const char* pszGroup);
+
+// The group's link of the item captioned pszCaption.
+CString GetProgmanItemLink(const char* pszGroupFolder, const char* pszCaption);
+
+// Deletes the named items of the group (DeleteProgmanItems) and then, with
+// bDeleteEmptyGroup, the group itself when its folder is empty or gone:
+// items of others, or a folder that cannot be found, keep it. FALSE when
+// the library cannot be started or the group name is refused.
+BOOL RemoveProgmanItems(const char* pszGroup, const CStringArray& captions, BOOL bDeleteEmptyGroup);
+
 // Requests an item in CF_TEXT. TRUE once the library started; data holds the
 // answer's bytes, and is empty when nothing came back.
 BOOL RequestProgmanData(const char* pszItem, CByteArray& data);

@@ -190,10 +190,17 @@ TEST_F(FileUtilTest, CreateDirectoryPathCreatesEveryMissingLevel)
     EXPECT_TRUE(IsDirectory(path));
     EXPECT_TRUE(CreateDirectoryPath(path.c_str())) << "an existing directory is success";
 
-    // Below an existing level only the missing ones are made.
-    EXPECT_TRUE(CreateDirectoryPath(Path("a\\x\\y").c_str()));
+    // Below an existing level only the missing ones are made, and listed
+    // parents first.
+    CStringArray created;
+    EXPECT_TRUE(CreateDirectoryPath(Path("a\\x\\y").c_str(), created));
     EXPECT_TRUE(IsDirectory(Path("a\\x\\y")));
     EXPECT_TRUE(IsDirectory(path)) << "existing siblings stay";
+    ASSERT_EQ(2, created.GetSize()) << "only the two missing levels are new";
+    EXPECT_STREQ(Path("a\\x").c_str(), created[0]);
+    EXPECT_STREQ(Path("a\\x\\y").c_str(), created[1]);
+    EXPECT_TRUE(CreateDirectoryPath(Path("a\\x\\y").c_str(), created));
+    EXPECT_EQ(2, created.GetSize()) << "an existing directory is not listed as created";
 }
 
 TEST_F(FileUtilTest, CreateDirectoryPathStopsAtAFileInTheWay)

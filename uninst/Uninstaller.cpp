@@ -10,8 +10,6 @@
 #include "platform/Progman.h"
 #include "ui/ProgressDlg.h"
 
-#include <shlobj.h>
-
 namespace {
 const char MSG_CONFIRM[] = "Do you want to remove %s and all of its components from this computer?";
 const char MSG_MISSING[] = "The install information %s cannot be found.\r\nNothing has been removed.";
@@ -49,17 +47,6 @@ void CollectItemCaptions(CInstallTree& tree, CStringArray& captions)
         if (n == ITEM_FILE && (pFile->m_dwFlags & FILE_PROGRAM_ITEM))
             captions.Add(GetItemCaption(pFile->GetFileName()));
     }
-}
-
-// Program Manager keeps a group as a folder of the Programs menu, its items
-// as the links in it. TRUE when that folder is gone or holds nothing; FALSE
-// when it holds something or cannot be found.
-BOOL IsGroupEmpty(const CString& strGroup)
-{
-    char szPrograms[MAX_PATH];
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, szPrograms)))
-        return FALSE;
-    return IsEmptyDirectory(CString(szPrograms) + "\\" + strGroup);
 }
 
 // The progress dialog, moved on by one file at a time.
@@ -144,15 +131,7 @@ void CUninstaller::RemoveProgramFolder(const CStringArray& captions, CStringArra
     const CString& strGroup = m_info.m_strProgramFolder;
     if (strGroup.IsEmpty())
         return;
-    BOOL bDone = DeleteProgmanItems(strGroup, captions);
-    if (bDone && IsGroupEmpty(strGroup)) {
-        CStringArray commands;
-        CString strCommand;
-        strCommand.Format("[DeleteGroup(%s)]", static_cast<const char*>(strGroup));
-        commands.Add(strCommand);
-        bDone = ExecuteProgmanCommands(commands);
-    }
-    if (bDone)
+    if (RemoveProgmanItems(strGroup, captions, TRUE))
         return;
     CString strLeft;
     strLeft.Format(LEFT_FOLDER, static_cast<const char*>(m_info.m_strProgramFolder));
