@@ -1,7 +1,8 @@
 // The copy phase: the destination directory, the uninstaller and every file
 // of the tree from the data volumes. Every file is written completely to a
 // "Fil" temporary file beside its target and then moved over it in one step,
-// so a target is never left half-written.
+// so a target is never left half-written. A file that was in the target's
+// way is moved aside, not deleted, so that a failed run can put it back.
 #include "SetupMngr.h"
 
 #include "model/DataVolume.h"
@@ -9,6 +10,7 @@
 #include "platform/VersionInfo.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 const char COPY_UNINSTALLER_SOURCE[] = "\\_Uninst.ex_";
@@ -48,14 +50,6 @@ DWORD ExpectedVolumeData(ULONGLONG ullTotal, DWORD nDiskType, WORD wDisk)
     return static_cast<DWORD>(ullRest < ullCapacity ? ullRest : ullCapacity);
 }
 
-// Moves the finished temporary file over the target in one step, so that a
-// failed move leaves the target as it was.
-void MoveIntoPlace(const CString& strTemp, const CString& strTarget)
-{
-    if (!MoveFileExA(strTemp, strTarget, MOVEFILE_REPLACE_EXISTING))
-        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strTarget);
-}
-
 CString MakeTempFileBeside(const CString& strDir, const CString& strTarget)
 {
     CString strTemp = MakeTempFileName(strDir, "");
@@ -64,17 +58,20 @@ CString MakeTempFileBeside(const CString& strDir, const CString& strTarget)
     return strTemp;
 }
 
-// Removes a temporary file on a clean-up path; its absence is no error.
-void DiscardTempFile(const CString& strTemp)
+// TRUE when the target is there, FALSE when it is not; throws when that
+// cannot be told.
+BOOL TargetExists(const CString& strTarget)
 {
-    if (!strTemp.IsEmpty())
-        DeleteFileA(strTemp);
+    DWORD dwExists = CheckFileExists(strTarget);
+    if (dwExists != ERROR_SUCCESS && dwExists != ERROR_FILE_NOT_FOUND)
+        CFileException::ThrowOsError(static_cast<LONG>(dwExists), strTarget);
+    return dwExists == ERROR_SUCCESS;
 }
 
 // A file of the directory's name does not count as the directory.
-BOOL MakeDirectory(const CString& strDir)
+BOOL MakeDirectory(const CString& strDir, CStringArray& created)
 {
-    if (!CreateDirectoryPath(strDir))
+    if (!CreateDirectoryPath(strDir, created))
         return FALSE;
     DWORD dwResult = CheckDirectoryExists(strDir);
     if (dwResult == ERROR_SUCCESS)
@@ -90,13 +87,6 @@ CInstallDir* TopLevelDir(CDirNode& root, int nIndex)
         root.children.GetNext(pos);
     return pos ? root.children.GetAt(pos)->dir : nullptr;
 }
-
-// How taking a file's data from the stream ended.
-enum CopyStreamResult {
-    COPYSTREAM_DONE,
-    COPYSTREAM_CANCELLED,
-    COPYSTREAM_NO_VOLUME,
-};
 }
 
 BOOL CSetupMngr::CopyFiles()
@@ -120,33 +110,21 @@ BOOL CSetupMngr::CopyFiles()
 
 BOOL CSetupMngr::InstallUninstaller()
 {
-    if (!MakeDirectory(m_strDestDir)) {
-        DWORD dwError = GetLastError();
-        m_pfnCallback(SCB_ERROR, SCBE_CREATEDIR, StringArg(m_strDestDir));
-        SetLastError(dwError);
+    if (!MakeDirectory(m_strDestDir, m_rollback.m_createdDirs)) {
+        ReportError(SCBE_CREATEDIR, StringArg(m_strDestDir));
         return FALSE;
     }
     CString strTarget = m_strDestDir + COPY_UNINSTALLER_TARGET;
-    CString strTemp;
+    // Declared before the files, so that they are closed before it goes.
+    CFileGuard temp;
     CProgressFile dst;
     CProgressFile src;
     try {
-        strTemp = MakeTempFileBeside(m_strDestDir, strTarget);
+        temp = CFileGuard(MakeTempFileBeside(m_strDestDir, strTarget));
         CString strName = GetFileNameFromPath(strTarget);
-        if (!m_pfnCallback(SCB_STATUSTEXT, StringArg(strName), 0)) {
-            DiscardTempFile(strTemp);
+        if (!m_pfnCallback(SCB_STATUSTEXT, StringArg(strName), 0))
             return FALSE;
-        }
-
-        DWORD dwExists = CheckFileExists(strTarget);
-        if (dwExists != ERROR_SUCCESS && dwExists != ERROR_FILE_NOT_FOUND)
-            CFileException::ThrowOsError(static_cast<LONG>(dwExists), strTarget);
-        BOOL bExisted = dwExists == ERROR_SUCCESS;
-        CFileStatus status;
-        if (bExisted && CFile::GetStatus(strTarget, status) && (status.m_attribute & FILE_ATTRIBUTE_READONLY)) {
-            status.m_attribute &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-            CFile::SetStatus(strTarget, status);
-        }
+        BOOL bExisted = TargetExists(strTarget);
 
         char szSource[COPY_SOURCE_PATH_CHARS];
         int nLength = std::snprintf(szSource, sizeof szSource, "%s%s", static_cast<const char*>(m_strSourceDir),
@@ -155,29 +133,40 @@ BOOL CSetupMngr::InstallUninstaller()
             CFileException::ThrowOsError(ERROR_FILENAME_EXCED_RANGE, m_strSourceDir + COPY_UNINSTALLER_SOURCE);
 
         dst.m_pfnProgress = ReportProgress;
-        dst.Open(strTemp, CFile::modeCreate | CFile::modeWrite);
+        dst.Open(temp.GetPath(), CFile::modeCreate | CFile::modeWrite);
         src.Open(szSource, CFile::modeRead | CFile::shareDenyWrite);
         BOOL bCopied = dst.CopyFrom(src);
         dst.Close();
         src.Close();
         if (!bCopied) {
-            DiscardTempFile(strTemp);
             SetLastError(SETUP_E_COPY);
             return FALSE;
         }
-        MoveIntoPlace(strTemp, strTarget);
+        MoveIntoPlace(temp, strTarget, bExisted);
         if (!bExisted)
             m_rollback.m_bUninstallerNew = TRUE;
         return TRUE;
     } catch (CException& e) {
-        DWORD dwError = GetLastError();
         ReportFileError(&e, strTarget);
         dst.Abort();
         src.Abort();
-        DiscardTempFile(strTemp);
-        SetLastError(dwError);
         return FALSE;
     }
+}
+
+void CSetupMngr::MoveIntoPlace(CFileGuard& temp, const CString& strTarget, BOOL bTargetExists)
+{
+    // Room for the note first: once the new file is in place, the kept one
+    // must be on the list.
+    m_rollback.m_keptFiles.reserve(m_rollback.m_keptFiles.size() + 1);
+    CFileGuard kept;
+    if (bTargetExists)
+        kept = KeepAside(strTarget);
+    if (!MoveFileExA(temp.GetPath(), strTarget, MOVEFILE_REPLACE_EXISTING))
+        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strTarget);
+    temp.Commit();
+    if (!kept.IsEmpty())
+        m_rollback.m_keptFiles.push_back(std::move(kept));
 }
 
 BOOL CSetupMngr::CopyTree()
@@ -207,10 +196,8 @@ BOOL CSetupMngr::CopyTree()
                 break;
             }
             EnterDirectory(m_pCurNode->children.GetAt(pos));
-            if (!MakeDirectory(m_strCurPath)) {
-                DWORD dwError = GetLastError();
-                m_pfnCallback(SCB_ERROR, SCBE_CREATEDIR, StringArg(m_strCurPath));
-                SetLastError(dwError);
+            if (!MakeDirectory(m_strCurPath, m_rollback.m_createdDirs)) {
+                ReportError(SCBE_CREATEDIR, StringArg(m_strCurPath));
                 bOk = FALSE;
             }
             break;
@@ -253,7 +240,7 @@ BOOL CSetupMngr::InstallFile(CInstalledFile* pFile)
     switch (nAnswer) {
     case SCBR_OVERWRITE:
         if (dwBits & VERCHECK_IN_USE) {
-            m_pfnCallback(SCB_ERROR, SCBE_FILEINUSE, StringArg(pFile->m_strPath));
+            ReportError(SCBE_FILEINUSE, StringArg(pFile->m_strPath));
             return FALSE;
         }
         return CopyFileData(pFile);
@@ -264,19 +251,17 @@ BOOL CSetupMngr::InstallFile(CInstalledFile* pFile)
     }
 }
 
+// A read-only target answered with Yes keeps its attribute: it is moved
+// aside whole when the new file takes its place, and comes back read-only
+// if the run fails.
 BOOL CSetupMngr::CheckReadOnly(CInstalledFile* pFile, int& nAnswer)
 {
     const CString& strTarget = pFile->m_strPath;
     nAnswer = SCBR_OVERWRITE;
     try {
         CFileStatus status;
-        if (CFile::GetStatus(strTarget, status) && (status.m_attribute & FILE_ATTRIBUTE_READONLY)) {
+        if (CFile::GetStatus(strTarget, status) && (status.m_attribute & FILE_ATTRIBUTE_READONLY))
             nAnswer = m_pfnCallback(SCB_READONLY, StringArg(strTarget), 0);
-            if (nAnswer == SCBR_OVERWRITE) {
-                status.m_attribute &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-                CFile::SetStatus(strTarget, status);
-            }
-        }
         return TRUE;
     } catch (CException& e) {
         ReportFileError(&e, strTarget);
@@ -288,61 +273,44 @@ BOOL CSetupMngr::CheckReadOnly(CInstalledFile* pFile, int& nAnswer)
 BOOL CSetupMngr::CopyFileData(CInstalledFile* pFile)
 {
     const CString& strTarget = pFile->m_strPath;
-    CString strTemp;
+    CFileGuard temp;
     CProgressFile out;
     out.m_pfnProgress = ReportProgress;
     try {
-        strTemp = MakeTempFileBeside(m_strCurPath, strTarget);
-        out.Open(strTemp, CFile::modeCreate | CFile::modeWrite);
+        temp = CFileGuard(MakeTempFileBeside(m_strCurPath, strTarget));
+        out.Open(temp.GetPath(), CFile::modeCreate | CFile::modeWrite);
 
         // The data begin at the read position of the open volume and may
         // run on over later ones; the next volume is opened only when data
         // are still wanted, so a file ending with its volume asks for no disk.
-        int nResult = COPYSTREAM_DONE;
-        for (DWORD dwLeft = pFile->m_dwSize; dwLeft > 0 && nResult == COPYSTREAM_DONE;) {
+        for (DWORD dwLeft = pFile->m_dwSize; dwLeft > 0;) {
             if (m_dwDataLeft == 0) {
                 ++m_wDisk;
-                if (!OpenDataVolume()) {
-                    nResult = COPYSTREAM_NO_VOLUME;
-                    break;
-                }
+                if (!OpenDataVolume())
+                    return FALSE;
             }
             DWORD dwChunk = dwLeft < m_dwDataLeft ? dwLeft : m_dwDataLeft;
             DWORD dwReadPos = m_dataFile.GetLength() - m_dwDataLeft;
-            if (!out.CopyBlock(out.SeekToEnd(), dwChunk, m_dataFile, dwReadPos))
-                nResult = COPYSTREAM_CANCELLED;
+            BOOL bCopied = out.CopyBlock(out.SeekToEnd(), dwChunk, m_dataFile, dwReadPos);
             m_dwDataLeft -= dwChunk;
             dwLeft -= dwChunk;
-        }
-
-        if (nResult == COPYSTREAM_NO_VOLUME) {
-            DWORD dwError = GetLastError();
-            out.Abort();
-            DiscardTempFile(strTemp);
-            SetLastError(dwError);
-            return FALSE;
+            if (!bCopied) {
+                SetLastError(SETUP_E_COPY);
+                return FALSE;
+            }
         }
         out.Close();
-        if (nResult == COPYSTREAM_CANCELLED) {
-            DiscardTempFile(strTemp);
-            SetLastError(SETUP_E_COPY);
-            return FALSE;
-        }
 
         DWORD dwExists = CheckFileExists(strTarget);
         if (dwExists != ERROR_SUCCESS && dwExists != ERROR_FILE_NOT_FOUND) {
-            DiscardTempFile(strTemp);
             SetLastError(SETUP_E_TARGET_ACCESS);
             return FALSE;
         }
-        MoveIntoPlace(strTemp, strTarget);
+        MoveIntoPlace(temp, strTarget, dwExists == ERROR_SUCCESS);
         return TRUE;
     } catch (CException& e) {
-        DWORD dwError = GetLastError();
         ReportFileError(&e, strTarget);
         out.Abort();
-        DiscardTempFile(strTemp);
-        SetLastError(dwError);
         return FALSE;
     }
 }

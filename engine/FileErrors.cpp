@@ -15,13 +15,21 @@ const int FILEERR_TEXT_CHARS = 400;
 const UINT FILEERR_BOX_STYLE = MB_OK | MB_ICONHAND;
 }
 
+void CSetupMngr::ReportError(int nError, INT_PTR lArg)
+{
+    DWORD dwError = GetLastError();
+    m_pfnCallback(SCB_ERROR, nError, lArg);
+    SetLastError(dwError);
+}
+
+// The last-error value stays as the failed operation left it.
 void CSetupMngr::ReportFileError(const CException* pException, const CString& strPath)
 {
     if (dynamic_cast<const CUserException*>(pException))
         return;
     const CFileException* pFileError = dynamic_cast<const CFileException*>(pException);
     if (!pFileError) {
-        m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
+        ReportError(SCBE_GENERAL, 0);
         return;
     }
 
@@ -35,17 +43,17 @@ void CSetupMngr::ReportFileError(const CException* pException, const CString& st
         strBoxArg = GetFileNameFromPath(strFile);
         break;
     case CFileException::accessDenied:
-        m_pfnCallback(SCB_ERROR, SCBE_FILEINUSE, reinterpret_cast<INT_PTR>(&strFile));
+        ReportError(SCBE_FILEINUSE, reinterpret_cast<INT_PTR>(&strFile));
         return;
     case CFileException::sharingViolation:
         pszBoxFormat = FILEERR_IN_USE;
         strBoxArg = strFile;
         break;
     case CFileException::diskFull:
-        m_pfnCallback(SCB_ERROR, SCBE_DISKFULL, static_cast<BYTE>(strFile[0]));
+        ReportError(SCBE_DISKFULL, static_cast<BYTE>(strFile[0]));
         return;
     default:
-        m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
+        ReportError(SCBE_GENERAL, 0);
         return;
     }
 
@@ -54,8 +62,10 @@ void CSetupMngr::ReportFileError(const CException* pException, const CString& st
     char szText[FILEERR_TEXT_CHARS];
     int nLength = std::snprintf(szText, sizeof szText, pszBoxFormat, static_cast<const char*>(strBoxArg));
     if (nLength < 0 || nLength >= FILEERR_TEXT_CHARS) {
-        m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
+        ReportError(SCBE_GENERAL, 0);
         return;
     }
+    DWORD dwError = GetLastError();
     AfxMessageBox(szText, FILEERR_BOX_STYLE);
+    SetLastError(dwError);
 }

@@ -1,9 +1,12 @@
 // The program folder: one Program Manager group with an item for each file
-// the install information marks for it.
+// the install information marks for it. What was there before is noted, so
+// that a failed run takes away only the items it added, and the group only
+// when it made it.
 #include "ProgramFolder.h"
 #include "SetupMngr.h"
 
 #include "model/ItemCaption.h"
+#include "platform/FileUtil.h"
 
 #include <memory>
 
@@ -20,6 +23,23 @@ CProgmanItem* CProgmanItemArray::AddNew()
     return pItem.release();
 }
 
+namespace {
+// A Programs menu that cannot be found tells nothing: the group counts as
+// there before, and no item as added, so that a rollback removes nothing.
+void NoteProgramFolder(RollbackInfo& rb, const CString& strGroup, const CProgmanItemArray& items)
+{
+    CString strFolder = GetProgmanGroupFolder(strGroup);
+    rb.m_bGroupExisted = strFolder.IsEmpty() || CheckDirectoryExists(strFolder) == ERROR_SUCCESS;
+    for (int i = 0; !strFolder.IsEmpty() && i < items.GetSize(); ++i) {
+        const CString& strCaption = items[i]->m_strCaption;
+        DWORD dwExists = CheckFileExists(GetProgmanItemLink(strFolder, strCaption));
+        if (dwExists == ERROR_FILE_NOT_FOUND || dwExists == ERROR_PATH_NOT_FOUND)
+            rb.m_addedItems.Add(strCaption);
+    }
+    rb.m_bProgramFolderWritten = TRUE;
+}
+}
+
 BOOL CSetupMngr::CreateProgramFolder()
 {
     CProgmanItemArray items;
@@ -34,5 +54,6 @@ BOOL CSetupMngr::CreateProgramFolder()
         pItem->m_strCaption = GetItemCaption(pFile->GetFileName());
         pItem->m_strCommand = pFile->m_strPath;
     }
+    NoteProgramFolder(m_rollback, m_strProgramFolder, items);
     return CreateProgmanGroupWithItems(m_strProgramFolder, items);
 }

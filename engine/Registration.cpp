@@ -1,6 +1,7 @@
 // Self-registration of the installed libraries: each marked file is loaded
 // and its "DllRegisterServer" entry called, each under a COM initialisation
-// of its own.
+// of its own. A failed run asks the libraries it registered and then
+// deletes to unregister, through "DllUnregisterServer".
 #include "SetupMngr.h"
 
 #include "platform/FileUtil.h"
@@ -8,7 +9,7 @@
 #include <ole2.h>
 
 namespace {
-typedef HRESULT(STDAPICALLTYPE* PFNDLLREGISTERSERVER)();
+typedef HRESULT(STDAPICALLTYPE* PFNDLLSERVERENTRY)();
 
 // A file with only FILE_REGISTER_ABSENT is registered when it is not there,
 // which the copy phase never leaves; such a load fails and is reported.
@@ -17,29 +18,39 @@ BOOL WantsRegistration(DWORD dwFlags, BOOL bAbsent)
     return (dwFlags & FILE_REGISTER) || ((dwFlags & FILE_REGISTER_ABSENT) && bAbsent);
 }
 
-BOOL CallRegisterEntry(const char* pszPath)
+BOOL CallServerEntry(const char* pszPath, const char* pszEntry)
 {
     HMODULE hLibrary = LoadLibraryA(pszPath);
     if (reinterpret_cast<UINT_PTR>(hLibrary) < 32)
         return FALSE;
-    FARPROC pfnEntry = GetProcAddress(hLibrary, "DllRegisterServer");
+    FARPROC pfnEntry = GetProcAddress(hLibrary, pszEntry);
     // Through a plain function pointer type: FARPROC's own return type is
     // not the entry's.
-    BOOL bRegistered = pfnEntry
-                       && SUCCEEDED(reinterpret_cast<PFNDLLREGISTERSERVER>(
+    BOOL bSucceeded = pfnEntry
+                       && SUCCEEDED(reinterpret_cast<PFNDLLSERVERENTRY>(
                            reinterpret_cast<void (*)()>(pfnEntry))());
     FreeLibrary(hLibrary);
-    return bRegistered;
+    return bSucceeded;
+}
+
+BOOL CallUnderOle(const char* pszPath, const char* pszEntry)
+{
+    if (FAILED(OleInitialize(nullptr)))
+        return FALSE;
+    BOOL bCalled = CallServerEntry(pszPath, pszEntry);
+    OleUninitialize();
+    return bCalled;
 }
 }
 
 BOOL CSetupMngr::RegisterServer(const CString& strPath)
 {
-    if (FAILED(OleInitialize(nullptr)))
-        return FALSE;
-    BOOL bRegistered = CallRegisterEntry(strPath);
-    OleUninitialize();
-    return bRegistered;
+    return CallUnderOle(strPath, "DllRegisterServer");
+}
+
+BOOL CSetupMngr::UnregisterServer(const CString& strPath)
+{
+    return CallUnderOle(strPath, "DllUnregisterServer");
 }
 
 BOOL CSetupMngr::RegisterDlls()
@@ -48,7 +59,7 @@ BOOL CSetupMngr::RegisterDlls()
     for (int n = GetFirstItem(pItem); n != ITEM_END; n = GetNextItem(pItem)) {
         if (n != ITEM_FILE)
             continue;
-        const CInstalledFile* pFile = static_cast<const CInstalledFile*>(pItem);
+        CInstalledFile* pFile = static_cast<CInstalledFile*>(pItem);
         DWORD dwExists = CheckFileExists(pFile->m_strPath);
         if (dwExists != ERROR_SUCCESS && dwExists != ERROR_FILE_NOT_FOUND)
             return FALSE;
@@ -56,9 +67,10 @@ BOOL CSetupMngr::RegisterDlls()
             continue;
         if (!RegisterServer(pFile->m_strPath)) {
             if (m_pfnCallback)
-                m_pfnCallback(SCB_ERROR, SCBE_DLLREGISTER, 0);
+                ReportError(SCBE_DLLREGISTER, 0);
             return FALSE;
         }
+        m_rollback.m_registeredFiles.AddTail(pFile);
     }
     return TRUE;
 }

@@ -4,7 +4,9 @@
 #include "SystemKeys.h"
 
 #include "platform/FileUtil.h"
+#include "platform/Progman.h"
 #include "platform/Registry.h"
+#include "platform/RegistryTree.h"
 #include "platform/VersionInfo.h"
 
 #include <cstring>
@@ -38,6 +40,41 @@ void DeleteNewFiles(const CInstalledFileList& files)
 {
     for (POSITION pos = files.GetHeadPosition(); pos;)
         DeleteFileA(files.GetNext(pos)->m_strPath);
+}
+
+BOOL IsListed(const CInstalledFileList& files, const CInstalledFile* pFile)
+{
+    for (POSITION pos = files.GetHeadPosition(); pos;)
+        if (files.GetNext(pos) == pFile)
+            return TRUE;
+    return FALSE;
+}
+
+// Last kept, first back: a name kept twice ends with its oldest file.
+void RestoreKeptFiles(std::vector<CFileGuard>& kept)
+{
+    for (auto it = kept.rbegin(); it != kept.rend(); ++it)
+        it->Undo();
+}
+
+// Parents were noted before their subdirectories; one that is not empty
+// held something before the run, or something the run could not take back.
+void RemoveCreatedDirs(const CStringArray& dirs)
+{
+    for (int i = dirs.GetSize() - 1; i >= 0; --i)
+        RemoveDirectoryA(dirs[i]);
+}
+
+// A key that existed gets back exactly what it held; one the run created goes.
+BOOL RestoreClassKey(BOOL bWritten, BOOL bExisted, const char* pszKey, const CRegKeyCopy& old)
+{
+    if (!bWritten)
+        return TRUE;
+    if (!bExisted) {
+        DeleteRegKeyTree(HKEY_CLASSES_ROOT, pszKey);
+        return TRUE;
+    }
+    return RestoreRegKeyTree(HKEY_CLASSES_ROOT, pszKey, old) == ERROR_SUCCESS;
 }
 
 // FALSE when a kept value could not be written back: the key then holds
@@ -117,32 +154,46 @@ BOOL ReadInstallInfo(const CString& strPath, const BYTE* pIdent, CInstallMngr& i
 
 // Each step is done whatever became of the ones before: a file that cannot
 // be deleted or a registry operation that fails is passed over on its own.
-// FALSE when a value this run overwrote could not be written back.
+// FALSE when a value or key this run overwrote could not be written back.
 BOOL CSetupMngr::Rollback()
 {
     ChangeDirectory(-2);
     SetTopLevelPaths(m_root, m_strDestDir, m_strSystemDir);
 
-    if (m_rollback.m_bUninstallerNew)
+    RollbackInfo& rb = m_rollback;
+    if (rb.m_bProgramFolderWritten)
+        RemoveProgmanItems(m_strProgramFolder, rb.m_addedItems, !rb.m_bGroupExisted);
+    // No class registration may point at a library about to be deleted.
+    for (POSITION pos = rb.m_registeredFiles.GetHeadPosition(); pos;) {
+        const CInstalledFile* pFile = rb.m_registeredFiles.GetNext(pos);
+        if (IsListed(rb.m_newFiles, pFile))
+            UnregisterServer(pFile->m_strPath);
+    }
+    if (rb.m_bUninstallerNew)
         DeleteFileA(m_strDestDir + "\\Uninst.exe");
-    DeleteNewFiles(m_rollback.m_newFiles);
+    DeleteNewFiles(rb.m_newFiles);
+    RestoreKeptFiles(rb.m_keptFiles);
+    RemoveCreatedDirs(rb.m_createdDirs);
 
     CSystemKeys keys(*this);
-    BOOL bAppPath = RestoreOrDelete(m_rollback.m_bAppPathWritten, m_rollback.m_bAppPathExisted,
-                                    keys.m_strAppPathKey, nullptr, m_rollback.m_strOldAppPath, "Path",
-                                    m_rollback.m_strOldAppPathDir);
+    BOOL bRestored = RestoreOrDelete(rb.m_bAppPathWritten, rb.m_bAppPathExisted, keys.m_strAppPathKey, nullptr,
+                                     rb.m_strOldAppPath, "Path", rb.m_strOldAppPathDir);
     DWORD dwError = GetLastError();
-    BOOL bUninstall = RestoreOrDelete(m_rollback.m_bUninstallKeyWritten, m_rollback.m_bUninstallKeyExisted,
-                                      keys.m_strUninstallKey, "DisplayName", m_rollback.m_strOldDisplayName,
-                                      "UninstallString", m_rollback.m_strOldUninstallString);
-    if (!bUninstall)
+    if (!RestoreOrDelete(rb.m_bUninstallKeyWritten, rb.m_bUninstallKeyExisted, keys.m_strUninstallKey,
+                         "DisplayName", rb.m_strOldDisplayName, "UninstallString", rb.m_strOldUninstallString)) {
+        bRestored = FALSE;
         dwError = GetLastError();
-    LowerSharedCounts(m_rollback.m_sharedFiles);
-    if (m_bExtKeyWritten && !m_bExtKeyExisted)
-        DeleteRegKeyTree(HKEY_CLASSES_ROOT, keys.m_strExtKey);
-    if (m_bDocTypeWritten && !m_bDocTypeExisted)
-        DeleteRegKeyTree(HKEY_CLASSES_ROOT, keys.m_strDocType);
-    if (bAppPath && bUninstall)
+    }
+    LowerSharedCounts(rb.m_sharedFiles);
+    if (!RestoreClassKey(m_bExtKeyWritten, m_bExtKeyExisted, keys.m_strExtKey, rb.m_oldExtKey)) {
+        bRestored = FALSE;
+        dwError = GetLastError();
+    }
+    if (!RestoreClassKey(m_bDocTypeWritten, m_bDocTypeExisted, keys.m_strDocType, rb.m_oldDocType)) {
+        bRestored = FALSE;
+        dwError = GetLastError();
+    }
+    if (bRestored)
         return TRUE;
     SetLastError(dwError);
     return FALSE;

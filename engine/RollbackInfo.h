@@ -1,7 +1,13 @@
 // What the install phases changed, noted so that a failed run can undo it.
 #pragma once
 
+#include "FileGuard.h"
+
+#include "framework/CArray.h"
 #include "model/InstallTree.h"
+#include "platform/RegistryTree.h"
+
+#include <vector>
 
 struct RollbackInfo {
     BOOL m_bUninstallerNew = FALSE;
@@ -15,4 +21,14 @@ struct RollbackInfo {
     CString m_strOldDisplayName;
     CString m_strOldUninstallString;
     CInstalledFileList m_sharedFiles;     // not owned
+
+    // So that a failed run leaves the machine as it found it:
+    std::vector<CFileGuard> m_keptFiles;  // files a new one replaced, moved aside, in that order
+    CStringArray m_createdDirs;           // parents before their subdirectories
+    CInstalledFileList m_registeredFiles; // not owned: libraries that registered themselves
+    CRegKeyCopy m_oldDocType;             // what an existing document type held
+    CRegKeyCopy m_oldExtKey;              // what an existing extension key held
+    BOOL m_bProgramFolderWritten = FALSE;
+    BOOL m_bGroupExisted = FALSE;
+    CStringArray m_addedItems;            // captions of program items that were not there
 };

@@ -45,11 +45,17 @@ public:
     BOOL SkipFileData(CInstalledFile* pFile);
     BOOL OpenDataVolume();
     void ReportFileError(const CException* pException, const CString& strPath);
+    // Reports through the callback; the last-error value stays as it was.
+    void ReportError(int nError, INT_PTR lArg);
+    // Moves a finished temporary file to its target; a file there is kept
+    // aside for a rollback. Throws the framework's file exception.
+    void MoveIntoPlace(CFileGuard& temp, const CString& strTarget, BOOL bTargetExists);
     void EnterDirectory(CDirNode* pNode);
     void ChangeDirectory(int nIndex);
     CDirNode* GetChildNode(int nIndex);
 
     BOOL RegisterServer(const CString& strPath);
+    BOOL UnregisterServer(const CString& strPath);
 
     RollbackInfo m_rollback;
     BOOL m_bExtKeyWritten = FALSE;
@@ -62,4 +68,6 @@ public:
 
 private:
     BOOL ReadSetupData();
+    // The run is complete: the files it kept for a rollback go.
+    void ReleaseKeptFiles();
 };

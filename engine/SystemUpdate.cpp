@@ -1,12 +1,14 @@
 // The system update: App Paths, the uninstall entry, shared-library counts
 // and the document type. Whatever is about to be overwritten is noted for
-// the rollback first, and every note is made the moment its key or value is
+// the rollback first (the document type and the extension key whole, with
+// their subkeys), and every note is made the moment its key or value is
 // touched, so that a failure at any step leaves notes that describe exactly
 // what has changed.
 #include "SetupMngr.h"
 #include "SystemKeys.h"
 
 #include "platform/Registry.h"
+#include "platform/RegistryTree.h"
 
 namespace {
 const char DOC_TYPE_DESCRIPTION[] = "Tilewright Resource";
@@ -114,10 +116,19 @@ BOOL CountSharedFiles(CSetupMngr& mngr)
     return TRUE;
 }
 
+// Notes whether the key is there and, when it is, keeps all it holds.
+LONG KeepKeyTree(const char* pszKey, BOOL& bExisted, CRegKeyCopy& copy)
+{
+    LONG lResult = NoteKeyExists(HKEY_CLASSES_ROOT, pszKey, bExisted);
+    if (lResult != ERROR_SUCCESS || !bExisted)
+        return lResult;
+    return SaveRegKeyTree(HKEY_CLASSES_ROOT, pszKey, copy);
+}
+
 // The document type with its open command, and the extension that names it.
 BOOL RegisterDocumentType(CSetupMngr& mngr, const CSystemKeys& keys)
 {
-    if (NoteKeyExists(HKEY_CLASSES_ROOT, keys.m_strDocType, mngr.m_bDocTypeExisted) != ERROR_SUCCESS
+    if (KeepKeyTree(keys.m_strDocType, mngr.m_bDocTypeExisted, mngr.m_rollback.m_oldDocType) != ERROR_SUCCESS
         || CreateRegKey(HKEY_CLASSES_ROOT, keys.m_strDocType) != ERROR_SUCCESS)
         return FALSE;
     mngr.m_bDocTypeWritten = TRUE;
@@ -131,7 +142,7 @@ BOOL RegisterDocumentType(CSetupMngr& mngr, const CSystemKeys& keys)
                != ERROR_SUCCESS)
         return FALSE;
 
-    if (NoteKeyExists(HKEY_CLASSES_ROOT, keys.m_strExtKey, mngr.m_bExtKeyExisted) != ERROR_SUCCESS)
+    if (KeepKeyTree(keys.m_strExtKey, mngr.m_bExtKeyExisted, mngr.m_rollback.m_oldExtKey) != ERROR_SUCCESS)
         return FALSE;
     // Noted before the write: a write that creates the key and then fails
     // has still touched it.

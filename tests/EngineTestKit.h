@@ -87,8 +87,13 @@ inline std::string ReadFileText(const std::string& strPath)
     return strText;
 }
 
+// The attributes a snapshot compares; the archive bit comes and goes with
+// any write.
+const DWORD SNAPSHOT_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
 // Every file and directory below strDir, relative to it, directories with a
-// trailing backslash, each file with its contents.
+// trailing backslash, each entry with its attributes and a file with its
+// contents.
 inline void ListTree(const std::string& strDir, const std::string& strRelative,
                      std::map<std::string, std::string>& entries)
 {
@@ -102,11 +107,12 @@ inline void ListTree(const std::string& strDir, const std::string& strRelative,
             continue;
         std::string strPath = strDir + "\\" + strName;
         std::string strRel = strRelative + strName;
+        std::string strAttributes = "attributes " + std::to_string(data.dwFileAttributes & SNAPSHOT_ATTRIBUTES) + ": ";
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            entries[strRel + "\\"] = "";
+            entries[strRel + "\\"] = strAttributes;
             ListTree(strPath, strRel + "\\", entries);
         } else {
-            entries[strRel] = ReadFileText(strPath);
+            entries[strRel] = strAttributes + ReadFileText(strPath);
         }
     } while (FindNextFileA(hFind, &data));
     FindClose(hFind);
@@ -117,6 +123,30 @@ inline std::map<std::string, std::string> SnapshotTree(const std::string& strDir
     std::map<std::string, std::string> entries;
     ListTree(strDir, "", entries);
     return entries;
+}
+
+// The "Fil" temporary files left anywhere below the folder.
+inline std::vector<std::string> TempFilesBelow(const std::string& dir)
+{
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA data;
+    HANDLE hFind = FindFirstFileA((dir + "\\*").c_str(), &data);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        std::string name = data.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = dir + "\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            std::vector<std::string> below = TempFilesBelow(path);
+            found.insert(found.end(), below.begin(), below.end());
+        } else if (_strnicmp(name.c_str(), "Fil", 3) == 0) {
+            found.push_back(path);
+        }
+    } while (FindNextFileA(hFind, &data));
+    FindClose(hFind);
+    return found;
 }
 
 // A directory of the test's own below the temporary directory, emptied

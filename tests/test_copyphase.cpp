@@ -5,6 +5,7 @@
 // source folder at each disk prompt. Message boxes that the engine shows
 // itself are answered by a driver thread of this process.
 #include "ChildProcess.h"
+#include "EngineTestKit.h"
 #include "TestPaths.h"
 
 #include "engine/SetupMngr.h"
@@ -108,30 +109,6 @@ void RemoveTree(const std::string& dir)
         FindClose(hFind);
     }
     RemoveDirectoryA(dir.c_str());
-}
-
-// The "Fil" temporary files left anywhere below the folder.
-std::vector<std::string> TempFilesBelow(const std::string& dir)
-{
-    std::vector<std::string> found;
-    WIN32_FIND_DATAA data;
-    HANDLE hFind = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return found;
-    do {
-        std::string name = data.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        std::string path = dir + "\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            std::vector<std::string> below = TempFilesBelow(path);
-            found.insert(found.end(), below.begin(), below.end());
-        } else if (_strnicmp(name.c_str(), "Fil", 3) == 0) {
-            found.push_back(path);
-        }
-    } while (FindNextFileA(hFind, &data));
-    FindClose(hFind);
-    return found;
 }
 
 std::string PayloadPath(const char* pszName)
@@ -434,11 +411,24 @@ protected:
         return files;
     }
 
+    // The files a replacement moved aside, as the rollback notes list them:
+    // each one's home and bytes.
+    std::map<std::string, Bytes> KeptFiles()
+    {
+        std::map<std::string, Bytes> kept;
+        for (const CFileGuard& file : m_engine.m_rollback.m_keptFiles)
+            kept[static_cast<const char*>(file.GetHome())] = FileBytes(static_cast<const char*>(file.GetPath()));
+        return kept;
+    }
+
+    // No temporary file is left beyond the kept files the notes list.
     void ExpectNoTempFiles()
     {
-        std::vector<std::string> left = TempFilesBelow(m_base + "\\dest");
-        std::vector<std::string> sysLeft = TempFilesBelow(m_sys);
+        std::vector<std::string> left = kit::TempFilesBelow(m_base + "\\dest");
+        std::vector<std::string> sysLeft = kit::TempFilesBelow(m_sys);
         left.insert(left.end(), sysLeft.begin(), sysLeft.end());
+        for (const CFileGuard& file : m_engine.m_rollback.m_keptFiles)
+            left.erase(std::remove(left.begin(), left.end(), std::string(file.GetPath())), left.end());
         EXPECT_TRUE(left.empty()) << "temporary file left: " << (left.empty() ? "" : left[0]);
     }
 
@@ -724,6 +714,10 @@ TEST_F(CopyPhaseVersions, NewerAndEqualTargetsAreKeptOlderOnesReplaced)
     EXPECT_EQ((std::vector<CInstalledFile*>{pAfter}), NewFiles()) << "kept and replaced files are not new";
     EXPECT_EQ(m_engine.m_dwBytesTotal, m_engine.m_dwBytesDone) << "skipped data count as done";
     EXPECT_TRUE(m_user.Of(SCB_READONLY).empty());
+    EXPECT_EQ((std::map<std::string, Bytes>{{m_dest + "\\Older.dll", FileBytes(PayloadPath("payload_ver_1_0_0_1.dll"))},
+                                            {m_dest + "\\Bare.dll", FileBytes(PayloadPath("payload_noversion.dll"))}}),
+              KeptFiles())
+        << "each replaced file is kept aside whole, and only those";
     ExpectNoTempFiles();
 }
 
@@ -801,6 +795,8 @@ TEST_F(CopyPhaseVersions, AReadOnlyTargetIsReplacedSkippedOrQuitByTheAnswer)
         m_engine.m_nDiskType = 0;
         m_engine.m_dwAppBytes = static_cast<DWORD>(m_content[pLocked].size() + 4000 + UNINSTALLER_SIZE);
         m_engine.m_rollback.m_newFiles.RemoveAll();
+        m_engine.m_rollback.m_keptFiles.clear();
+        m_engine.m_rollback.m_bUninstallerNew = FALSE;
         m_engine.ChangeDirectory(-2);
         m_pApp->dir->SetPath("Applikation");
         m_pSys->dir->SetPath("WinSys");
@@ -818,7 +814,10 @@ TEST_F(CopyPhaseVersions, AReadOnlyTargetIsReplacedSkippedOrQuitByTheAnswer)
         DWORD dwAttr = GetFileAttributesA(target.c_str());
         if (c.bReplaced) {
             ExpectInstalled(pLocked, target);
-            EXPECT_FALSE(dwAttr & FILE_ATTRIBUTE_READONLY) << "the attribute is cleared before replacing";
+            EXPECT_FALSE(dwAttr & FILE_ATTRIBUTE_READONLY) << "the new file takes no attribute of the old";
+            ASSERT_EQ(1u, m_engine.m_rollback.m_keptFiles.size());
+            std::string kept(m_engine.m_rollback.m_keptFiles[0].GetPath());
+            EXPECT_TRUE(GetFileAttributesA(kept.c_str()) & FILE_ATTRIBUTE_READONLY) << "the kept file stays read-only";
         } else {
             EXPECT_TRUE(FileBytes(target) == old) << "the read-only file was not kept";
             EXPECT_TRUE(dwAttr & FILE_ATTRIBUTE_READONLY);
@@ -829,6 +828,12 @@ TEST_F(CopyPhaseVersions, AReadOnlyTargetIsReplacedSkippedOrQuitByTheAnswer)
             EXPECT_FALSE(Exists(m_dest + "\\After.bin"));
         EXPECT_EQ(c.bResult ? std::vector<CInstalledFile*>{pAfter} : std::vector<CInstalledFile*>{}, NewFiles());
         ExpectNoTempFiles();
+
+        m_engine.Rollback();
+        EXPECT_TRUE(FileBytes(target) == old) << "a rollback gives the read-only file back";
+        EXPECT_TRUE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY) << "read-only, as it was";
+        EXPECT_TRUE(kit::TempFilesBelow(m_base + "\\dest").empty()) << "the kept file is gone";
+        EXPECT_FALSE(Exists(m_dest + "\\After.bin"));
     }
 }
 
@@ -1013,7 +1018,7 @@ TEST_F(CopyPhase, AFullDestinationReportsTheFullDriveAndLeavesNoTempFile)
     EXPECT_EQ(toupper(pszDrive[0]), toupper(static_cast<int>(errors[0].pArg & 0xFF)));
     EXPECT_FALSE(Exists(dest + "\\Large.bin"));
     EXPECT_EQ((std::vector<CInstalledFile*>{pSmall}), NewFiles());
-    std::vector<std::string> left = TempFilesBelow(dest);
+    std::vector<std::string> left = kit::TempFilesBelow(dest);
     EXPECT_TRUE(left.empty()) << "temporary file left: " << (left.empty() ? "" : left[0]);
     EXPECT_FALSE(m_engine.m_dataFile.IsOpen());
     RemoveTree(dest);

@@ -1,15 +1,17 @@
 // Faults met by the real Setup.exe while it installs the Tilewright medium,
-// each taken to its end: the runs that give up must leave the machine as a
-// snapshot taken before them shows it (the directories they created may
-// stay), the runs that go on must install correctly.
+// each taken to its end: the runs that give up must leave the machine
+// exactly as a snapshot taken before them shows it, the runs that go on
+// must install correctly.
 #include "DesktopHelpers.h"
 #include "EngineTestKit.h"
 #include "InstallRun.h"
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
+#include <iostream>
 #include <map>
-#include <set>
 #include <sstream>
 
 namespace {
@@ -27,63 +29,53 @@ const std::vector<std::pair<HKEY, std::string>> TOUCHED_KEYS = {
     {HKEY_CLASSES_ROOT, "Tilewright.TileView"},
 };
 
+std::string TempDir()
+{
+    char sz[MAX_PATH];
+    GetTempPathA(MAX_PATH, sz);
+    return sz;
+}
+
+std::string StartMenuDir()
+{
+    char sz[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_STARTMENU, nullptr, SHGFP_TYPE_CURRENT, sz);
+    return sz;
+}
+
 // What an installation may change, one entry per file, directory, key and
-// value: the destination with the files' bytes, the names in the system
-// directory, and the registry keys above.
+// value: the destination and the Start Menu with bytes and attributes, the
+// system directory with each file's size, attributes and time of last
+// write, the names in the temporary directory, and the registry keys above.
 std::map<std::string, std::string> TakeState(const std::string& dest)
 {
     std::map<std::string, std::string> state;
     for (const auto& entry : kit::SnapshotTree(dest))
         state["dest\\" + entry.first] = entry.second;
+    for (const auto& entry : kit::SnapshotTree(StartMenuDir()))
+        state["startmenu\\" + entry.first] = entry.second;
     ForEachEntry(SystemDir(), [&state](const WIN32_FIND_DATAA& fd) {
-        state[std::string("system\\") + fd.cFileName] = "";
+        std::ostringstream out;
+        out << fd.dwFileAttributes << " " << fd.nFileSizeLow << " " << fd.ftLastWriteTime.dwHighDateTime << ":"
+            << fd.ftLastWriteTime.dwLowDateTime;
+        state[std::string("system\\") + fd.cFileName] = out.str();
+    });
+    ForEachEntry(TempDir(), [&state](const WIN32_FIND_DATAA& fd) {
+        state[std::string("temp\\") + fd.cFileName] = "";
     });
     for (const auto& key : TOUCHED_KEYS)
         kit::ListKey(key.first, key.second, "registry\\" + key.second, state);
     return state;
 }
 
-// What a rolled-back run may leave changed because it is never undone:
-// the directories it created, files it replaced (they hold the medium's
-// bytes) and values it wrote into keys that existed before it.
-struct CNeverUndone {
-    std::map<std::string, std::string> replacedFiles;
-    std::set<std::string> writtenValues;
-};
-
-// A rolled-back run leaves the files, the system directory and the registry
-// as they were, but for what it never undoes.
-void ExpectRolledBack(const std::map<std::string, std::string>& before, const std::string& dest,
-                      const CNeverUndone& kept = CNeverUndone())
+// A rolled-back run leaves everything as it was. The count of differences
+// goes to the output, one line per case, for the fault matrix.
+void ExpectRolledBack(const char* pszCase, const std::map<std::string, std::string>& before, const std::string& dest)
 {
-    std::map<std::string, std::string> after = TakeState(dest);
-    for (const std::string& line : kit::Differences(before, after)) {
-        std::string entry = line.substr(2);
-        bool bCreatedDir = line[0] == '+' && entry.rfind("dest\\", 0) == 0 && entry.back() == '\\';
-        auto replaced = kept.replacedFiles.find(entry);
-        bool bReplaced = line[0] == '~' && replaced != kept.replacedFiles.end() && after[entry] == replaced->second;
-        bool bWritten = line[0] != '-' && kept.writtenValues.count(entry) != 0;
-        EXPECT_TRUE(bCreatedDir || bReplaced || bWritten) << "not rolled back: " << line;
-    }
-}
-
-// A second run over a first install replaces the sample forms with the
-// medium's before it fixes them up; a run that gives up leaves them so.
-CNeverUndone ReplacedSampleForms()
-{
-    CNeverUndone kept;
-    for (const char* pszSample : {"Joust", "Orbit"}) {
-        std::string form = std::string("VB\\") + pszSample + "\\Form1.frm";
-        kept.replacedFiles["dest\\" + form] = kit::ReadFileText(Stage(("data\\" + form).c_str()));
-    }
-    return kept;
-}
-
-std::string TempDir()
-{
-    char sz[MAX_PATH];
-    GetTempPathA(MAX_PATH, sz);
-    return sz;
+    std::vector<std::string> differences = kit::Differences(before, TakeState(dest));
+    std::cout << "[ matrix   ] " << pszCase << ": " << differences.size() << " differences from the snapshot\n";
+    for (const std::string& line : differences)
+        ADD_FAILURE() << pszCase << ": not rolled back: " << line;
 }
 
 // A manifest line "key = source | flags" with a relative source made
@@ -191,25 +183,55 @@ TEST_F(Faults, CancelAtTheFirstAMiddleAndTheLastFile)
         EXPECT_TRUE(bPressed) << "the copy of " << pszFile << " was never seen";
         EXPECT_EQ(std::vector<std::string>({QUIT_QUESTION}), run.boxes) << "cancel at " << pszFile;
         ExpectGaveUp(run);
-        ExpectRolledBack(before, INSTALL_DEST);
+        ExpectRolledBack((std::string("cancel at ") + pszFile).c_str(), before, INSTALL_DEST);
     }
 }
 
-TEST_F(Faults, ReadOnlyTargetAnsweredCancel)
+// A second run over a first install replaces the uninstaller, the sample
+// forms (one of them edited by the user since) and the read-me before it
+// is cancelled at a read-only prompt: each file comes back as it was, a
+// read-only one read-only. Answered Yes, the first of two read-only
+// targets is replaced before the cancel at the second.
+TEST_F(Faults, CancelDuringAReinstall)
 {
-    InstallOnce();
-    std::string target = std::string(INSTALL_DEST) + "\\ReadMe.txt";
-    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::vector<std::string> readOnly = {"Mapsmith.hlp", "ReadMe.txt"};
+    for (int nYes : {0, 1}) {
+        RemoveInstallation();
+        InstallOnce();
+        std::string form = std::string(INSTALL_DEST) + "\\VB\\Joust\\Form1.frm";
+        WriteBytes(form, {'e', 'd', 'i', 't', 'e', 'd'});
+        for (int i = 0; i <= nYes; ++i)
+            SetFileAttributesA((std::string(INSTALL_DEST) + "\\" + readOnly[i]).c_str(), FILE_ATTRIBUTE_READONLY);
+        auto before = TakeState(INSTALL_DEST);
+        CAnswers answers;
+        int nPrompts = 0;
+        answers.onReadOnly = [&](HWND) { return ++nPrompts <= nYes ? IDOK : IDCANCEL; };
+        answers.onBox = AnswerQuitWithYes;
+        CDriven run = DriveSetup(s_single + "\\Setup.exe", answers);
+        ASSERT_EQ(static_cast<size_t>(nYes + 1), run.readOnlyFiles.size());
+        EXPECT_NE(std::string::npos, run.readOnlyFiles.back().find(readOnly[nYes])) << run.readOnlyFiles.back();
+        ExpectGaveUp(run);
+        ExpectRolledBack(nYes ? "read-only target answered Yes, then cancel" : "cancel during a reinstall", before,
+                         INSTALL_DEST);
+    }
+}
+
+// The document extension pointed at another class, and the run fails at
+// its very end, after the registry, the control's registration and the
+// program group: a directory stands where the information is saved.
+TEST_F(Faults, ExtensionOfAnotherClassAndAFailedSave)
+{
+    kit::WriteText(HKEY_CLASSES_ROOT, ".tlr", nullptr, "Other.Document");
+    kit::WriteText(HKEY_CLASSES_ROOT, ".tlr\\ShellNew", "FileName", "other.tlr");
+    ASSERT_TRUE(CreateDirectoryA(INSTALL_DEST, nullptr));
+    ASSERT_TRUE(CreateDirectoryA((std::string(INSTALL_DEST) + "\\Setup.inf").c_str(), nullptr));
     auto before = TakeState(INSTALL_DEST);
-    CAnswers answers;
-    answers.onReadOnly = [](HWND) { return IDCANCEL; };
-    answers.onBox = AnswerQuitWithYes;
-    CDriven run = DriveSetup(s_single + "\\Setup.exe", answers);
-    ASSERT_EQ(1u, run.readOnlyFiles.size());
-    EXPECT_NE(std::string::npos, run.readOnlyFiles[0].find(target)) << run.readOnlyFiles[0];
+    CDriven run = DriveSetup(s_single + "\\Setup.exe");
+    ASSERT_FALSE(run.boxes.empty()) << "the failed save must be reported";
+    EXPECT_NE(std::string::npos, run.boxes.back().find("Setup.inf")) << run.boxes.back();
     ExpectGaveUp(run);
-    ExpectRolledBack(before, INSTALL_DEST, ReplacedSampleForms());
-    EXPECT_TRUE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY) << "the kept file stays read-only";
+    ExpectRolledBack("extension of another class, failed save", before, INSTALL_DEST);
+    EXPECT_EQ("Other.Document", kit::QueryValue(HKEY_CLASSES_ROOT, ".tlr", nullptr).Text());
 }
 
 TEST_F(Faults, TargetInUse)
@@ -224,7 +246,7 @@ TEST_F(Faults, TargetInUse)
     ASSERT_FALSE(run.boxes.empty()) << "the file in use must be reported";
     EXPECT_NE(std::string::npos, run.boxes[0].find("ReadMe.txt")) << run.boxes[0];
     ExpectGaveUp(run);
-    ExpectRolledBack(before, INSTALL_DEST, ReplacedSampleForms());
+    ExpectRolledBack("target in use", before, INSTALL_DEST);
 }
 
 // A value the installer must write meets a key that refuses it: a
@@ -239,9 +261,7 @@ TEST_F(Faults, RegistryWriteRefused)
     CDriven run = DriveSetup(s_single + "\\Setup.exe");
     EXPECT_FALSE(run.boxes.empty()) << "the refused write must be reported";
     ExpectGaveUp(run);
-    CNeverUndone kept;
-    kept.writtenValues.insert("registry\\Mapsmith.Document\\|");
-    ExpectRolledBack(before, INSTALL_DEST, kept);
+    ExpectRolledBack("registry write refused", before, INSTALL_DEST);
 }
 
 TEST_F(Faults, ReadOnlyTargetsReplacedOrKept)
@@ -293,6 +313,8 @@ TEST_F(Faults, ReadOnlyTargetsReplacedOrKept)
             EXPECT_EQ(c.answers.at(name) != IDOK, (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY) != 0)
                 << name << ": a kept file stays read-only, a replaced one is not";
         }
+        std::vector<std::string> left = kit::TempFilesBelow(INSTALL_DEST);
+        EXPECT_TRUE(left.empty()) << "a completed run left a file it had moved aside: " << left[0];
     }
 }
 
@@ -331,7 +353,7 @@ TEST_F(MultiDisk, CancelAtADiskPrompt)
     CDriven run = DriveSetup("A:\\Setup.exe", answers);
     EXPECT_EQ(std::vector<std::string>({"Insert the disk 2 in A: !"}), run.diskPrompts);
     ExpectGaveUp(run);
-    ExpectRolledBack(before, INSTALL_DEST);
+    ExpectRolledBack("cancel at a disk prompt", before, INSTALL_DEST);
 }
 
 // A wrong volume is asked for again; the user who cannot find the right one
@@ -340,7 +362,10 @@ TEST_F(MultiDisk, TruncatedOrSwappedVolumeThenQuit)
 {
     std::vector<BYTE> truncated = ReadBytes(Volume(2));
     truncated.resize(truncated.size() / 2);
-    for (const std::vector<BYTE>& wrong : {truncated, ReadBytes(Volume(3))}) {
+    const std::pair<const char*, std::vector<BYTE>> wrongVolumes[] = {{"truncated volume, then quit", truncated},
+                                                                      {"swapped volume, then quit", ReadBytes(Volume(3))}};
+    for (const auto& entry : wrongVolumes) {
+        const std::vector<BYTE>& wrong = entry.second;
         RemoveInstallation();
         auto before = TakeState(INSTALL_DEST);
         // The first prompt gets the wrong volume, the second is cancelled.
@@ -363,7 +388,7 @@ TEST_F(MultiDisk, TruncatedOrSwappedVolumeThenQuit)
             << "the wrong volume must be refused and asked for again";
         EXPECT_TRUE(bQuit);
         ExpectGaveUp(run);
-        ExpectRolledBack(before, INSTALL_DEST);
+        ExpectRolledBack(entry.first, before, INSTALL_DEST);
         Insert(ReadBytes(Volume(1)));
     }
 }
@@ -412,7 +437,7 @@ TEST_F(Faults, FullDestinationDisk)
     ASSERT_FALSE(run.boxes.empty()) << "the full disk must be reported";
     EXPECT_NE(std::string::npos, run.boxes[0].find(drive)) << run.boxes[0];
     ExpectGaveUp(run);
-    ExpectRolledBack(before, dest);
+    ExpectRolledBack("full destination disk", before, dest);
     DeleteTree(dest);
 }
 

@@ -138,6 +138,38 @@ TEST_F(ProgramFolder, TreeWithoutMarkedFilesMakesAnEmptyGroup)
     EXPECT_TRUE(SnapshotTree(GroupDir()).empty()) << "the group should be empty";
 }
 
+// A failed run takes back the items it added, and the group only when it
+// made it and nothing else is in it; what was there before stays.
+TEST_F(ProgramFolder, RollbackTakesBackOnlyWhatTheRunAdded)
+{
+    CDesktopHelpers helpers;
+    Installed(m_top.pApp, m_dest / "Mapsmith.exe", FILE_PROGRAM_ITEM);
+    Installed(m_top.pApp, m_dest / "readme.txt", FILE_PROGRAM_ITEM);
+    ASSERT_TRUE(m_mngr.CreateProgramFolder()) << "error " << GetLastError();
+    ASSERT_TRUE(Exists(GroupDir() + "\\readme.lnk"));
+    m_mngr.Rollback();
+    EXPECT_FALSE(Exists(GroupDir())) << "the group this run made was left";
+
+    // Another product's item, and an item of an earlier installation.
+    CSetupMngr earlier;
+    earlier.m_strProgramFolder = GROUP;
+    CTopDirs top = AddTopDirs(earlier);
+    Installed(top.pApp, m_dest / "Other Tool.exe", FILE_PROGRAM_ITEM);
+    Installed(top.pApp, m_dest / "Mapsmith.exe", FILE_PROGRAM_ITEM);
+    ASSERT_TRUE(earlier.CreateProgramFolder()) << "error " << GetLastError();
+    std::map<std::string, std::string> before = SnapshotTree(GroupDir());
+    ASSERT_EQ(2u, before.size());
+    CSetupMngr run;
+    run.m_strProgramFolder = GROUP;
+    top = AddTopDirs(run);
+    Installed(top.pApp, m_dest / "Mapsmith.exe", FILE_PROGRAM_ITEM);
+    Installed(top.pApp, m_dest / "readme.txt", FILE_PROGRAM_ITEM);
+    ASSERT_TRUE(run.CreateProgramFolder()) << "error " << GetLastError();
+    ASSERT_TRUE(Exists(GroupDir() + "\\readme.lnk"));
+    run.Rollback();
+    EXPECT_EQ(before, SnapshotTree(GroupDir())) << "the group is not as the run found it";
+}
+
 TEST_F(ProgramFolder, FolderNameTheCommandCannotCarryIsRefused)
 {
     Installed(m_top.pApp, m_dest / "Mapsmith.exe", FILE_PROGRAM_ITEM);

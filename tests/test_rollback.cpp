@@ -1,9 +1,9 @@
 // Rollback after a failure in each phase, checked against snapshots of the
 // destination tree, the (test) system directory and the registry keys the
 // installer touches, taken before the run: everything the run created is
-// gone and every kept value is back, and the only differences left are
-// those a rollback never undoes. Then the recognition of an earlier
-// installation in a destination directory.
+// gone, every file it replaced and every value it overwrote is back, and
+// nothing differs. Then the recognition of an earlier installation in a
+// destination directory.
 #include "EngineTestKit.h"
 #include "TestPaths.h"
 
@@ -104,23 +104,42 @@ protected:
         return pFile;
     }
 
+    // A file that was there is kept aside, as the copy phase does, and the
+    // new one takes its name.
+    void Replace(const std::string& strPath)
+    {
+        m_mngr.m_rollback.m_keptFiles.push_back(KeepAside(strPath.c_str()));
+        EXPECT_TRUE(WriteFileText(strPath, "replaced " + strPath));
+    }
+
     CInstalledFile* Replaced(CDirNode* pNode, const std::string& strPath, DWORD dwFlags)
     {
-        EXPECT_TRUE(WriteFileText(strPath, "replaced " + strPath));
+        Replace(strPath);
         return AddFile(pNode, strPath, dwFlags);
     }
 
-    // What a copy phase leaves: a new uninstaller, new directories and
-    // files, two replaced files. A completed phase names the top-level
-    // directories "Applikation" and "WinSys" and stands at the root; a
-    // failed one keeps the real directories and may stand anywhere.
+    void MakeDir(const std::string& strDir)
+    {
+        ASSERT_TRUE(CreateDirectoryA(strDir.c_str(), nullptr)) << strDir << ", error " << GetLastError();
+        m_mngr.m_rollback.m_createdDirs.Add(strDir.c_str());
+    }
+
+    // What a copy phase leaves: the uninstaller (new, or replacing an
+    // earlier one), new directories and files, two replaced files. A
+    // completed phase names the top-level directories "Applikation" and
+    // "WinSys" and stands at the root; a failed one keeps the real
+    // directories and may stand anywhere.
     void SimulateCopy(bool bCompleted, const std::vector<std::pair<const char*, DWORD>>& extraSystemFiles = {})
     {
         CTopDirs top = AddTopDirs(m_mngr);
-        ASSERT_TRUE(WriteFileText(m_dest / "Uninst.exe", "uninstaller"));
-        m_mngr.m_rollback.m_bUninstallerNew = TRUE;
-        ASSERT_TRUE(CreateDirectoryA((m_dest / "VB").c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryA((m_dest / "VB\\Joust").c_str(), nullptr));
+        std::string strUninstaller = m_dest / "Uninst.exe";
+        m_mngr.m_rollback.m_bUninstallerNew = !Exists(strUninstaller);
+        if (Exists(strUninstaller))
+            Replace(strUninstaller);
+        else
+            ASSERT_TRUE(WriteFileText(strUninstaller, "uninstaller"));
+        MakeDir(m_dest / "VB");
+        MakeDir(m_dest / "VB\\Joust");
         CDirNode* pJoust = AddDir(AddDir(top.pApp, "VB"), "Joust");
         Created(pJoust, m_dest / "VB\\Joust\\Joust.vbp", FILE_PROGRAM_ITEM);
         Created(top.pApp, m_dest / MAIN_EXE, FILE_PROGRAM_ITEM);
@@ -147,12 +166,6 @@ protected:
         ASSERT_EQ(m_dest / "VB\\Joust", std::string(m_mngr.m_strCurPath)) << "the cursor should stand deep in the tree";
     }
 
-    // The differences that a rollback after a copy never undoes: created
-    // directories and replaced files.
-    static Lines CopyLeftovers()
-    {
-        return {"+ dest\\VB\\", "+ dest\\VB\\Joust\\", "~ dest\\old.txt", "~ sys\\counted.dll"};
-    }
 
     void ExpectCursorAtRootWithRealTopDirs()
     {
@@ -168,8 +181,9 @@ protected:
     void ExpectOnlyLeftovers(const Snapshot& before, Lines allowed)
     {
         EXPECT_EQ(Sorted(allowed), Sorted(Differences(before, TakeSnapshot())))
-            << "the rollback left other differences than those it never undoes";
+            << "the rollback left other differences than those expected";
     }
+    void ExpectAsBefore(const Snapshot& before) { ExpectOnlyLeftovers(before, {}); }
 
     CScratchDir m_dest;
     CScratchDir m_sys;
@@ -181,20 +195,20 @@ TEST_F(Rollback, CopyPhaseFailureRemovesWhatTheCopyCreated)
     Snapshot before = TakeSnapshot();
     SimulateCopy(false);
     m_mngr.Rollback();
-    ExpectOnlyLeftovers(before, CopyLeftovers());
+    ExpectAsBefore(before);
     ExpectCursorAtRootWithRealTopDirs();
 }
 
-TEST_F(Rollback, UninstallerThatExistedStays)
+TEST_F(Rollback, UninstallerThatExistedComesBack)
 {
     ASSERT_TRUE(WriteFileText(m_dest / "Uninst.exe", "earlier uninstaller"));
+    ASSERT_TRUE(SetFileAttributesA((m_dest / "Uninst.exe").c_str(), FILE_ATTRIBUTE_READONLY));
     Snapshot before = TakeSnapshot();
     SimulateCopy(false);
-    m_mngr.m_rollback.m_bUninstallerNew = FALSE;
     m_mngr.Rollback();
-    Lines allowed = CopyLeftovers();
-    allowed.push_back("~ dest\\Uninst.exe");
-    ExpectOnlyLeftovers(before, allowed);
+    ExpectAsBefore(before);
+    EXPECT_TRUE(GetFileAttributesA((m_dest / "Uninst.exe").c_str()) & FILE_ATTRIBUTE_READONLY)
+        << "a read-only file comes back read-only";
 }
 
 TEST_F(Rollback, FileThatCannotBeDeletedDoesNotStopTheOthers)
@@ -206,9 +220,7 @@ TEST_F(Rollback, FileThatCannotBeDeletedDoesNotStopTheOthers)
     ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
     m_mngr.Rollback();
     CloseHandle(hHeld);
-    Lines allowed = CopyLeftovers();
-    allowed.push_back("+ dest\\VB\\Joust\\Joust.vbp");
-    ExpectOnlyLeftovers(before, allowed);
+    ExpectOnlyLeftovers(before, {"+ dest\\VB\\", "+ dest\\VB\\Joust\\", "+ dest\\VB\\Joust\\Joust.vbp"});
 }
 
 TEST_F(Rollback, SystemUpdateFailureUndoesTheEntriesWrittenSoFar)
@@ -230,7 +242,7 @@ TEST_F(Rollback, SystemUpdateFailureUndoesTheEntriesWrittenSoFar)
     ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, APP_PATHS_KEY));
     m_mngr.Rollback();
 
-    ExpectOnlyLeftovers(before, CopyLeftovers());
+    ExpectAsBefore(before);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, APP_PATHS_KEY)) << "a key the run created is deleted";
     EXPECT_EQ("Tilewright 1.0", QueryValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName").Text());
     EXPECT_EQ(2u, QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "counted.dll").c_str()).Dword());
@@ -255,15 +267,9 @@ TEST_F(Rollback, SaveFailureUndoesTheWholeSystemUpdate)
     ASSERT_EQ(1u, Calls().size()) << "the refused save is reported";
     EXPECT_TRUE(m_mngr.Rollback()) << "every kept value is written back, error " << GetLastError();
 
-    Lines allowed = CopyLeftovers();
-    // Values written into an extension key that existed, and a library's
-    // own registration, are never undone.
-    allowed.push_back("~ Ext\\|");
-    allowed.push_back("+ Ext\\ShellNew\\");
-    allowed.push_back("+ Ext\\ShellNew\\|NullFile");
-    allowed.push_back("+ Registered\\");
-    allowed.push_back("+ Registered\\|reg.dll");
-    ExpectOnlyLeftovers(before, allowed);
+    // The extension points at its former class again, and the library
+    // that registered itself was asked to unregister before it went.
+    ExpectAsBefore(before);
     EXPECT_EQ("D:\\Old\\Rollsmith.exe", QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr).Text())
         << "the App Paths values of an earlier installation are back";
     EXPECT_EQ(longPath, QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path").Text())
@@ -272,22 +278,23 @@ TEST_F(Rollback, SaveFailureUndoesTheWholeSystemUpdate)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
 }
 
-TEST_F(Rollback, DocumentTypeThatExistedKeepsWhatTheRunWrote)
+TEST_F(Rollback, DocumentTypeAndExtensionThatExistedGetBackWhatTheyHeld)
 {
     WriteText(HKEY_CLASSES_ROOT, DOC_TYPE_KEY, nullptr, "Old Resource");
+    WriteText(HKEY_CLASSES_ROOT, DOC_TYPE_KEY + "\\shell\\edit\\command", nullptr, "oldedit.exe \"%1\"");
+    const BYTE flags[3] = {1, 2, 3};
+    WriteValue(HKEY_CLASSES_ROOT, DOC_TYPE_KEY, "EditFlags", REG_BINARY, flags, sizeof flags);
+    WriteText(HKEY_CLASSES_ROOT, EXT_KEY, nullptr, "Other.Document");
+    WriteText(HKEY_CLASSES_ROOT, EXT_KEY + "\\ShellNew", "FileName", "template.tlrb");
     Snapshot before = TakeSnapshot();
     SimulateCopy(true);
     ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
-    m_mngr.Rollback();
+    ASSERT_EQ(DOC_TYPE_KEY, QueryValue(HKEY_CLASSES_ROOT, EXT_KEY, nullptr).Text());
+    EXPECT_TRUE(m_mngr.Rollback()) << "error " << GetLastError();
 
-    Lines allowed = CopyLeftovers();
-    allowed.push_back("~ DocType\\|");
-    allowed.push_back("+ DocType\\shell\\");
-    allowed.push_back("+ DocType\\shell\\open\\");
-    allowed.push_back("+ DocType\\shell\\open\\command\\");
-    allowed.push_back("+ DocType\\shell\\open\\command\\|");
-    ExpectOnlyLeftovers(before, allowed);
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, EXT_KEY)) << "the new extension key goes";
+    ExpectAsBefore(before);
+    EXPECT_EQ("Other.Document", QueryValue(HKEY_CLASSES_ROOT, EXT_KEY, nullptr).Text())
+        << "the extension points at its former class again";
 }
 
 TEST_F(Rollback, CountChangedMeanwhileIsLoweredOrLeft)

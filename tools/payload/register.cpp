@@ -1,6 +1,7 @@
 // A self-registering library. DllRegisterServer notes that it ran as the
 // value HKLM\Software\SetupTests\Registered "<own file name>" = own full
-// path, then answers PAYLOAD_REGISTER_RESULT (a failure of the note itself
+// path, and DllUnregisterServer deletes that value (and the key when it is
+// left empty); both then answer PAYLOAD_REGISTER_RESULT (a failure of the note itself
 // is answered as that failure). With PAYLOAD_REGISTER_SLEEP_MS it first
 // sets the named event "SetupTestsRegistering" and keeps its caller busy
 // that long.
@@ -58,4 +59,28 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
     }
     HRESULT hr = NoteRegistration();
     return FAILED(hr) ? hr : PAYLOAD_REGISTER_RESULT;
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI DllUnregisterServer()
+{
+    char szPath[MAX_PATH];
+    DWORD dwLength = GetModuleFileNameA(g_hInstance, szPath, MAX_PATH);
+    if (dwLength == 0 || dwLength >= MAX_PATH)
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    const char* pszName = strrchr(szPath, '\\');
+    pszName = pszName ? pszName + 1 : szPath;
+
+    HKEY hKey = nullptr;
+    LONG lResult = RegOpenKeyExA(HKEY_LOCAL_MACHINE, REGISTERED_KEY, 0, KEY_ALL_ACCESS, &hKey);
+    if (lResult != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(lResult);
+    lResult = RegDeleteValueA(hKey, pszName);
+    DWORD dwValues = 1;
+    RegQueryInfoKeyA(hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &dwValues, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegCloseKey(hKey);
+    // Other libraries' notes keep the key.
+    if (dwValues == 0)
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, REGISTERED_KEY);
+    return lResult == ERROR_SUCCESS ? PAYLOAD_REGISTER_RESULT : HRESULT_FROM_WIN32(lResult);
 }
