@@ -161,7 +161,7 @@ void CSetupMngr::MoveIntoPlace(CFileGuard& temp, const CString& strTarget, BOOL 
     m_rollback.m_keptFiles.reserve(m_rollback.m_keptFiles.size() + 1);
     CFileGuard kept;
     if (bTargetExists)
-        kept = KeepAside(strTarget);
+        kept = KeepAside(strTarget, temp.GetPath());
     if (!MoveFileExA(temp.GetPath(), strTarget, MOVEFILE_REPLACE_EXISTING))
         CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strTarget);
     temp.Commit();

@@ -7,12 +7,28 @@
 #include <utility>
 
 namespace {
-// A kept file may have been read-only, which would refuse its deletion.
+// Extension of a kept file named after the temporary file beside it.
+const char KEPT_EXTENSION[] = ".old";
+
+// A kept file may have been read-only, which refuses its deletion.
 void DeleteKeptFile(const CString& strPath)
 {
-    SetFileAttributesA(strPath, FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(strPath) && GetLastError() != ERROR_FILE_NOT_FOUND)
-        MoveFileExA(strPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (DeleteFileA(strPath) || GetLastError() == ERROR_FILE_NOT_FOUND)
+        return;
+    if (SetFileAttributesA(strPath, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(strPath))
+        return;
+    MoveFileExA(strPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// The temporary file's own name with another extension is as good as
+// free: no second file needs to be created for the name.
+BOOL MoveAsideBeside(const CString& strTarget, const CString& strBeside, CString& strKept)
+{
+    int nDot = strBeside.ReverseFind('.');
+    if (strBeside.IsEmpty() || nDot < 0)
+        return FALSE;
+    strKept = strBeside.Left(nDot) + KEPT_EXTENSION;
+    return MoveFileExA(strTarget, strKept, 0);
 }
 
 // The file must be free to be moved: a file held open by another program
@@ -80,10 +96,13 @@ BOOL CFileGuard::Undo()
     return TRUE;
 }
 
-CFileGuard KeepAside(const CString& strTarget)
+CFileGuard KeepAside(const CString& strTarget, const CString& strBeside)
 {
     CheckMovable(strTarget);
-    CString strKept = MakeTempFileName(GetDirectoryFromPath(strTarget), "");
+    CString strKept;
+    if (MoveAsideBeside(strTarget, strBeside, strKept))
+        return CFileGuard(strKept, strTarget);
+    strKept = MakeTempFileName(GetDirectoryFromPath(strTarget), "");
     if (strKept.IsEmpty())
         CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strTarget);
     CFileGuard placeholder(strKept);

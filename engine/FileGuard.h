@@ -36,7 +36,9 @@ private:
     CString m_strHome;
 };
 
-// Moves the existing file strTarget aside to a new "Fil" name in its own
-// directory, so that a new file can take the name. Throws the framework's
-// file exception when the file cannot be moved (in use, for instance).
-CFileGuard KeepAside(const CString& strTarget);
+// Moves the existing file strTarget aside to a "Fil" name in its own
+// directory, so that a new file can take the name: the name of strBeside,
+// a temporary file there, with another extension when that is free, else
+// a new one. Throws the framework's file exception when the file cannot be
+// moved (in use, for instance).
+CFileGuard KeepAside(const CString& strTarget, const CString& strBeside = CString());

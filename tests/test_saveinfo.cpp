@@ -186,6 +186,33 @@ TEST_F(SaveInfo, ReadOnlyEarlierCopyIsReplacedWithoutQuestion)
     EXPECT_TRUE(Calls().empty()) << "nobody is asked";
 }
 
+// The saved information completes the run: what the run kept aside goes,
+// and a kept file that cannot be deleted then is left to the next restart.
+TEST_F(SaveInfo, KeptFilesGoWithTheSavedInformation)
+{
+    const std::string strPending = "System\\CurrentControlSet\\Control\\Session Manager";
+    for (const char* pszName : {"Gone.dll", "Held.dll"}) {
+        ASSERT_TRUE(WriteFileText(m_dest / pszName, "an earlier version"));
+        ASSERT_TRUE(SetFileAttributesA((m_dest / pszName).c_str(), FILE_ATTRIBUTE_READONLY));
+        m_mngr.m_rollback.m_keptFiles.push_back(KeepAside((m_dest / pszName).c_str()));
+    }
+    std::string strHeld(m_mngr.m_rollback.m_keptFiles[1].GetPath());
+    HANDLE hHeld = CreateFileA(strHeld.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld) << "error " << GetLastError();
+    BOOL bSaved = m_mngr.SaveInstallInfo();
+    CloseHandle(hHeld);
+
+    ASSERT_TRUE(bSaved) << "error " << GetLastError();
+    EXPECT_TRUE(m_mngr.m_rollback.m_keptFiles.empty());
+    std::vector<std::string> left = TempFiles(m_dest.Path());
+    EXPECT_EQ(std::vector<std::string>{strHeld.substr(strHeld.rfind('\\') + 1)}, left)
+        << "only the held kept file may be left";
+    std::string strQueued = QueryValue(HKEY_LOCAL_MACHINE, strPending, "PendingFileRenameOperations").strData;
+    EXPECT_NE(std::string::npos, strQueued.find(strHeld)) << "the held kept file is not queued for the next restart";
+    DeleteFileA(strHeld.c_str());
+    DeleteRegValue(HKEY_LOCAL_MACHINE, strPending.c_str(), "PendingFileRenameOperations");
+}
+
 TEST_F(SaveInfo, TargetHeldOpenKeepsTheEarlierCopy)
 {
     ASSERT_TRUE(WriteFileText(Target(), "an earlier installation"));
