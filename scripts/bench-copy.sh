@@ -35,6 +35,7 @@ xvfb-run -a bash -c '
     cat > "$root/nsis_$kind.nsi" << NSI
 Target amd64-unicode
 SetCompress off
+SetDatablockOptimize off
 SilentInstall silent
 RequestExecutionLevel user
 OutFile "nsis_$kind.exe"

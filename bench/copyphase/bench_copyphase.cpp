@@ -294,8 +294,15 @@ void AddFile(CDirNode* pNode, const std::string& name, DWORD dwSize)
     pNode->files.AddTail(pFile);
 }
 
-double RunCopyFiles(bool bBig, bool bPump)
+double RunCopyFileA(bool bBig);
+
+// With bReinstall the files of an earlier installation are in place first
+// (untimed): each one is replaced, kept aside during the run and deleted at
+// its end, as after a successful installation.
+double RunCopyFiles(bool bBig, bool bPump, bool bReinstall = false)
 {
+    if (bReinstall && RunCopyFileA(bBig) < 0)
+        return -1.0;
     CSetupMngr engine;
     engine.Reset();
     CDirNode* pApp = AddDir(&engine.m_root, "Applikation");
@@ -324,7 +331,13 @@ double RunCopyFiles(bool bBig, bool bPump)
 
     CTimer timer;
     BOOL bOk = engine.CopyFiles();
+    for (CFileGuard& kept : engine.m_rollback.m_keptFiles)
+        kept.Commit();
     double dMs = timer.ElapsedMs() - g_dSwapMs;
+    if (bReinstall && engine.m_rollback.m_keptFiles.size() != (bBig ? 1u : FILE_COUNT) + 1u) {
+        fprintf(stderr, "the reinstall kept %u files aside\n", unsigned(engine.m_rollback.m_keptFiles.size()));
+        return -1.0;
+    }
     if (bBig && !RestoreBigMedium())
         fprintf(stderr, "cannot put the big medium back in order\n");
     if (!bOk) {
@@ -420,6 +433,7 @@ struct Contender {
 
 double CopyFilesPumping(bool bBig) { return RunCopyFiles(bBig, true); }
 double CopyFilesSilent(bool bBig) { return RunCopyFiles(bBig, false); }
+double CopyFilesReinstall(bool bBig) { return RunCopyFiles(bBig, false, true); }
 double Raw10000(bool) { return RunRawBlocks(CProgressFile::COPY_BLOCK_SIZE); }
 double Raw1M(bool) { return RunRawBlocks(1 << 20); }
 
@@ -446,6 +460,7 @@ int Run(int nRounds)
     std::vector<Contender> contenders = {
         {"CopyFiles, pumping callback", false, CopyFilesPumping, {}},
         {"CopyFiles, silent callback", false, CopyFilesSilent, {}},
+        {"the same over an installation", false, CopyFilesReinstall, {}},
         {"CopyFileA", false, RunCopyFileA, {}},
         {"NSIS installer", false, RunNsis, {}},
         {"raw loop, 10,000-byte blocks", false, Raw10000, {}},
@@ -474,13 +489,17 @@ int Run(int nRounds)
     for (bool bBig : {false, true}) {
         printf("\n%s\n", bBig ? "one file of 100 MB, medium of 70 type-1 volumes"
                               : "200 MB in 2,000 files of 100,000 bytes, one-volume medium");
-        double dCopyFileA = 0, dNsis = 0;
+        double dCopyFileA = 0, dNsis = 0, dFresh = 0, dReinstall = 0;
         for (const Contender& c : contenders)
             if (c.bBig == bBig) {
                 if (c.pfnRun == RunCopyFileA)
                     dCopyFileA = Median(c.times);
                 if (c.pfnRun == RunNsis)
                     dNsis = Median(c.times);
+                if (c.pfnRun == CopyFilesSilent)
+                    dFresh = Median(c.times);
+                if (c.pfnRun == CopyFilesReinstall)
+                    dReinstall = Median(c.times);
             }
         double dMb = (bBig ? BIG_SIZE : double(FILE_COUNT) * FILE_SIZE) / 1e6;
         for (const Contender& c : contenders) {
@@ -491,6 +510,9 @@ int Run(int nRounds)
             printf("  %-30s %8.0f ms  (%6.0f..%6.0f)  %6.0f MB/s  x%.2f CopyFileA  x%.2f NSIS\n", c.pszName, dMedian,
                    *minmax.first, *minmax.second, dMb / (dMedian / 1000.0), dMedian / dCopyFileA, dMedian / dNsis);
         }
+        if (dReinstall > 0)
+            printf("  over an installation: x%.2f the fresh install, %.3f ms more per replaced file\n",
+                   dReinstall / dFresh, (dReinstall - dFresh) / (FILE_COUNT + 1));
     }
     return 0;
 }
