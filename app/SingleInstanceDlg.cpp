@@ -14,12 +14,6 @@ CSingleInstanceDlg::CSingleInstanceDlg(UINT nIDTemplate, HWND hParent) : CDialog
     g_nMessageCode = RegisterWindowMessageA("MessageCode");
 }
 
-CSingleInstanceDlg::~CSingleInstanceDlg()
-{
-    if (m_hInstanceMutex)
-        CloseHandle(m_hInstanceMutex);
-}
-
 // A first copy that goes seconds without pumping messages (registering a
 // library, saving) cannot answer the broadcast in time: the mutex decides.
 // Should it not be made at all, the broadcast's answer alone decides.
@@ -27,8 +21,8 @@ LRESULT CSingleInstanceDlg::CreateSingleInstance(WPARAM wParam, LPARAM lParam)
 {
     if (DefWindowProc(WM_CREATE, wParam, lParam) == -1)
         return -1;
-    m_hInstanceMutex = CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX_NAME);
-    m_bFirstInstance = !m_hInstanceMutex || GetLastError() != ERROR_ALREADY_EXISTS;
+    m_instanceMutex.Attach(CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX_NAME));
+    m_bFirstInstance = m_instanceMutex.IsEmpty() || GetLastError() != ERROR_ALREADY_EXISTS;
     DWORD_PTR dwResult = 0;
     SendMessageTimeoutA(HWND_BROADCAST, g_nMessageCode, 1, reinterpret_cast<LPARAM>(m_hWnd),
                         SMTO_ABORTIFHUNG, BROADCAST_TIMEOUT_MS, &dwResult);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "framework/CDialog.h"
+#include "framework/CHandle.h"
 
 // The id of the registered message "MessageCode".
 extern UINT g_nMessageCode;
@@ -14,7 +15,6 @@ extern UINT g_nMessageCode;
 class CSingleInstanceDlg : public CDialog {
 public:
     explicit CSingleInstanceDlg(UINT nIDTemplate, HWND hParent = nullptr);
-    ~CSingleInstanceDlg() override;
 
     BOOL m_bFirstInstance = FALSE;
 
@@ -27,5 +27,5 @@ protected:
 private:
     void OnMessageCode(WPARAM wParam, LPARAM lParam);
 
-    HANDLE m_hInstanceMutex = nullptr;
+    CKernelHandle m_instanceMutex;
 };

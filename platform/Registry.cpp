@@ -1,5 +1,7 @@
 #include "Registry.h"
 
+#include "framework/CHandle.h"
+
 #include <cstring>
 
 namespace {
@@ -27,40 +29,25 @@ bool NamesFit(const char* pszKey, const char* pszName)
     return Fits(pszKey, REG_MAX_KEY_PATH) && Fits(pszName, REG_MAX_VALUE_NAME);
 }
 
-// An opened key, closed on every path.
-class CRegKeyHandle {
-public:
-    CRegKeyHandle() = default;
-    CRegKeyHandle(const CRegKeyHandle&) = delete;
-    CRegKeyHandle& operator=(const CRegKeyHandle&) = delete;
-    ~CRegKeyHandle()
-    {
-        if (m_hKey)
-            RegCloseKey(m_hKey);
-    }
+// Closes the key; the result of the work done with it wins over the
+// close's own. The close's is the registry's code, which CRegKey::Close
+// would reduce to a BOOL.
+LONG CloseKey(CRegKey& key, LONG lResult)
+{
+    LONG lClose = RegCloseKey(key.Detach());
+    return lResult != ERROR_SUCCESS ? lResult : lClose;
+}
 
-    // Closes the key; the result of the work done with it wins over the
-    // close's own.
-    LONG Close(LONG lResult)
-    {
-        LONG lClose = RegCloseKey(m_hKey);
-        m_hKey = nullptr;
-        return lResult != ERROR_SUCCESS ? lResult : lClose;
-    }
-
-    HKEY m_hKey = nullptr;
-};
-
-LONG CreateKey(HKEY hRoot, const char* pszKey, CRegKeyHandle& key)
+LONG CreateKey(HKEY hRoot, const char* pszKey, CRegKey& key)
 {
     char szClass[] = "";
     return RegCreateKeyExA(hRoot, pszKey, 0, szClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                           nullptr, &key.m_hKey, nullptr);
+                           nullptr, &key, nullptr);
 }
 
-LONG OpenOrCreateKey(HKEY hRoot, const char* pszKey, CRegKeyHandle& key)
+LONG OpenOrCreateKey(HKEY hRoot, const char* pszKey, CRegKey& key)
 {
-    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_READ | KEY_WRITE, &key.m_hKey);
+    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_READ | KEY_WRITE, &key);
     if (lResult == ERROR_FILE_NOT_FOUND)
         lResult = CreateKey(hRoot, pszKey, key);
     return lResult;
@@ -69,21 +56,21 @@ LONG OpenOrCreateKey(HKEY hRoot, const char* pszKey, CRegKeyHandle& key)
 LONG SetValue(HKEY hRoot, const char* pszKey, const char* pszName, DWORD dwType,
               const BYTE* pData, DWORD cbData)
 {
-    CRegKeyHandle key;
+    CRegKey key;
     LONG lResult = OpenOrCreateKey(hRoot, pszKey, key);
     if (lResult != ERROR_SUCCESS)
         return lResult;
-    return key.Close(RegSetValueExA(key.m_hKey, pszName, 0, dwType, pData, cbData));
+    return CloseKey(key, RegSetValueExA(key, pszName, 0, dwType, pData, cbData));
 }
 
 LONG QueryValue(HKEY hRoot, const char* pszKey, const char* pszName, DWORD& dwType,
                 BYTE* pData, DWORD& cbData)
 {
-    CRegKeyHandle key;
-    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_QUERY_VALUE, &key.m_hKey);
+    CRegKey key;
+    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_QUERY_VALUE, &key);
     if (lResult != ERROR_SUCCESS)
         return lResult;
-    return key.Close(RegQueryValueExA(key.m_hKey, pszName, nullptr, &dwType, pData, &cbData));
+    return CloseKey(key, RegQueryValueExA(key, pszName, nullptr, &dwType, pData, &cbData));
 }
 
 // Deletes every subkey of hKey. Entry 0 is asked for each time, because the
@@ -108,33 +95,33 @@ LONG CreateRegKey(HKEY hRoot, const char* pszKey)
 {
     if (!Fits(pszKey, REG_MAX_KEY_PATH))
         return Finish(ERROR_INVALID_PARAMETER);
-    CRegKeyHandle key;
+    CRegKey key;
     LONG lResult = CreateKey(hRoot, pszKey, key);
     if (lResult != ERROR_SUCCESS)
         return Finish(lResult);
-    return Finish(key.Close(ERROR_SUCCESS));
+    return Finish(CloseKey(key, ERROR_SUCCESS));
 }
 
 LONG RegKeyExists(HKEY hRoot, const char* pszKey)
 {
     if (!Fits(pszKey, REG_MAX_KEY_PATH))
         return Finish(ERROR_INVALID_PARAMETER);
-    CRegKeyHandle key;
-    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_READ, &key.m_hKey);
+    CRegKey key;
+    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_READ, &key);
     if (lResult != ERROR_SUCCESS)
         return Finish(lResult);
-    return Finish(key.Close(ERROR_SUCCESS));
+    return Finish(CloseKey(key, ERROR_SUCCESS));
 }
 
 LONG DeleteRegKeyTree(HKEY hParent, const char* pszSubKey)
 {
     if (!pszSubKey || !*pszSubKey || !Fits(pszSubKey, REG_MAX_KEY_PATH))
         return Finish(ERROR_INVALID_PARAMETER);
-    CRegKeyHandle key;
-    LONG lResult = RegOpenKeyA(hParent, pszSubKey, &key.m_hKey);
+    CRegKey key;
+    LONG lResult = RegOpenKeyA(hParent, pszSubKey, &key);
     if (lResult != ERROR_SUCCESS)
         return Finish(lResult);
-    lResult = key.Close(DeleteSubKeys(key.m_hKey));
+    lResult = CloseKey(key, DeleteSubKeys(key));
     if (lResult != ERROR_SUCCESS)
         return Finish(lResult);
     return Finish(RegDeleteKeyA(hParent, pszSubKey));
@@ -213,9 +200,9 @@ LONG DeleteRegValue(HKEY hRoot, const char* pszKey, const char* pszName)
 {
     if (!NamesFit(pszKey, pszName))
         return Finish(ERROR_INVALID_PARAMETER);
-    CRegKeyHandle key;
-    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_SET_VALUE, &key.m_hKey);
+    CRegKey key;
+    LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_SET_VALUE, &key);
     if (lResult != ERROR_SUCCESS)
         return Finish(lResult);
-    return Finish(key.Close(RegDeleteValueA(key.m_hKey, pszName)));
+    return Finish(CloseKey(key, RegDeleteValueA(key, pszName)));
 }

@@ -5,7 +5,7 @@
 // output would wait for those to end.
 #pragma once
 
-#include <windows.h>
+#include "framework/CHandle.h"
 
 #include <string>
 
@@ -16,43 +16,45 @@ public:
     CChildProcess& operator=(const CChildProcess&) = delete;
     ~CChildProcess()
     {
-        if (m_pi.hProcess) {
-            if (WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
-                TerminateProcess(m_pi.hProcess, 99);
-            CloseHandle(m_pi.hProcess);
-            CloseHandle(m_pi.hThread);
-        }
+        if (!m_process.IsEmpty() && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT)
+            TerminateProcess(m_process, 99);
     }
 
     bool Start(const std::string& exe, const std::string& args = "", const char* pszDir = nullptr)
     {
         std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
         SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-        HANDLE hNul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (hNul == INVALID_HANDLE_VALUE)
+        CFileHandle nul(CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                    OPEN_EXISTING, 0, nullptr));
+        if (nul.IsEmpty())
             return false;
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdInput = si.hStdOutput = si.hStdError = hNul;
-        BOOL bStarted = CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, pszDir, &si, &m_pi);
-        CloseHandle(hNul);
-        return bStarted != FALSE;
+        si.hStdInput = si.hStdOutput = si.hStdError = nul;
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, pszDir, &si, &pi))
+            return false;
+        // Only the process is waited on.
+        CloseHandle(pi.hThread);
+        m_process.Attach(pi.hProcess);
+        m_dwId = pi.dwProcessId;
+        return true;
     }
 
     // The exit code, or -1 when the program did not end in time.
     long WaitForExit(DWORD dwTimeoutMs)
     {
-        if (WaitForSingleObject(m_pi.hProcess, dwTimeoutMs) != WAIT_OBJECT_0)
+        if (WaitForSingleObject(m_process, dwTimeoutMs) != WAIT_OBJECT_0)
             return -1;
         DWORD dwCode = 0;
-        GetExitCodeProcess(m_pi.hProcess, &dwCode);
+        GetExitCodeProcess(m_process, &dwCode);
         return static_cast<long>(dwCode);
     }
 
-    DWORD Id() const { return m_pi.dwProcessId; }
+    DWORD Id() const { return m_dwId; }
 
 private:
-    PROCESS_INFORMATION m_pi = {};
+    CKernelHandle m_process;
+    DWORD m_dwId = 0;
 };

@@ -8,6 +8,7 @@
 #include "TestMedium.h"
 #include "TestPaths.h"
 
+#include "framework/CHandle.h"
 #include "platform/FileUtil.h"
 #include "platform/Registry.h"
 #include "tools/guidriver/GuiDriver.h"
@@ -96,14 +97,13 @@ inline std::string ProgramGroupDir()
 inline void ForEachEntry(const std::string& dir, const std::function<void(const WIN32_FIND_DATAA&)>& fn)
 {
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
+    CFindHandle find(FindFirstFileA((dir + "\\*").c_str(), &fd));
+    if (find.IsEmpty())
         return;
     do {
         if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0)
             fn(fd);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
+    } while (FindNextFileA(find, &fd));
 }
 
 inline void DeleteTree(const std::string& dir)

@@ -1,6 +1,8 @@
-// Framework layer: counted strings, lists, files with their exception causes
-// and the archive's encodings, over the real Win32 file system.
+// Framework layer: counted strings, lists, files with their exception causes,
+// the archive's encodings and the handles that close themselves, over the
+// real Win32 file system and registry.
 #include "framework/CArchive.h"
+#include "framework/CHandle.h"
 #include "framework/CList.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +27,19 @@ std::vector<BYTE> ReadAll(const std::string& path)
     if (!bytes.empty())
         f.Read(bytes.data(), static_cast<UINT>(bytes.size()));
     return bytes;
+}
+
+// 0 when the file can be opened for reading now, else the open's error.
+DWORD OpenError(const std::string& path)
+{
+    CFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    return file.IsEmpty() ? GetLastError() : ERROR_SUCCESS;
+}
+
+HANDLE CreateUnshared(const std::string& path)
+{
+    return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
 }
 
 void WriteAll(const std::string& path, const std::vector<BYTE>& bytes)
@@ -260,6 +275,105 @@ TEST(CArchive, CountsAndIntegersAreLittleEndian)
     std::vector<BYTE> expected = {0x03, 0x00, 0xFF, 0xFF, 0x45, 0x23, 0x01, 0x00,
                                   0xEF, 0xBE, 0x04, 0x03, 0x02, 0x01};
     EXPECT_EQ(expected, ReadAll(path));
+}
+
+TEST(CHandle, AManagedFileIsClosedWhenItGoes)
+{
+    std::string path = TempPath("handle-managed.bin");
+    {
+        CFileHandle file(CreateUnshared(path));
+        ASSERT_FALSE(file.IsEmpty()) << "cannot create " << path << ": error " << GetLastError();
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), OpenError(path))
+            << "a file opened without sharing must be held";
+    }
+    EXPECT_EQ(0u, OpenError(path)) << "the file is still held after its handle went";
+    EXPECT_TRUE(DeleteFileA(path.c_str())) << path << ": error " << GetLastError();
+}
+
+TEST(CHandle, DetachLeavesTheHandleOpen)
+{
+    std::string path = TempPath("handle-detached.bin");
+    HANDLE hDetached = INVALID_HANDLE_VALUE;
+    {
+        CFileHandle file(CreateUnshared(path));
+        ASSERT_FALSE(file.IsEmpty()) << "cannot create " << path << ": error " << GetLastError();
+        hDetached = file.Detach();
+        EXPECT_TRUE(file.IsEmpty()) << "a detached object holds no handle";
+    }
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), OpenError(path)) << "the detached handle was closed";
+    EXPECT_TRUE(CloseHandle(hDetached)) << "error " << GetLastError();
+    EXPECT_EQ(0u, OpenError(path)) << "the file is still held";
+    EXPECT_TRUE(DeleteFileA(path.c_str())) << path << ": error " << GetLastError();
+}
+
+TEST(CHandle, CloseOfAnEmptyHandleIsTrue)
+{
+    CKernelHandle none;
+    EXPECT_TRUE(none.IsEmpty());
+    EXPECT_TRUE(none.Close()) << "no handle to close is no failure";
+    std::string missing = TempPath("handle-no-such-dir\\none.bin");
+    CFileHandle noFile(CreateFileA(missing.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(noFile.IsEmpty()) << "a failed open leaves the file handle empty";
+    EXPECT_TRUE(noFile.Close());
+}
+
+TEST(CHandle, CloseClosesTheHandleAndEmptiesTheObject)
+{
+    CKernelHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_FALSE(event.IsEmpty()) << "CreateEventA: error " << GetLastError();
+    HANDLE hEvent = event;
+    EXPECT_TRUE(event.Close()) << "CloseHandle: error " << GetLastError();
+    EXPECT_TRUE(event.IsEmpty());
+    DWORD dwFlags = 0;
+    EXPECT_FALSE(GetHandleInformation(hEvent, &dwFlags)) << "the event is still open";
+    EXPECT_TRUE(event.Close()) << "a second close has nothing to close";
+}
+
+TEST(CHandle, AnUnmanagedHandleIsLeftToItsOwner)
+{
+    CKernelHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_FALSE(event.IsEmpty()) << "CreateEventA: error " << GetLastError();
+    {
+        CHandleT<CKernelHandleTraits, false> borrowed(event);
+        EXPECT_FALSE(borrowed.IsEmpty());
+    }
+    EXPECT_TRUE(SetEvent(event)) << "the borrowed handle was closed: error " << GetLastError();
+}
+
+TEST(CHandle, ARegistryKeyIsClosedWhenItGoes)
+{
+    const char szKey[] = "Software\\SetupTestsFrameworkHandle";
+    HKEY hKey = nullptr;
+    {
+        CRegKey key;
+        LONG lResult = RegCreateKeyExA(HKEY_CURRENT_USER, szKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                       nullptr);
+        ASSERT_EQ(ERROR_SUCCESS, lResult) << "cannot create HKCU\\" << szKey;
+        DWORD dwValue = 7;
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue),
+                                                sizeof dwValue))
+            << "the key does not work through the object";
+        hKey = key;
+    }
+    DWORD dwType = REG_NONE;
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryValueExA(hKey, "v", nullptr, &dwType, nullptr, nullptr))
+        << "the key is still open";
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, szKey)) << "cannot delete HKCU\\" << szKey;
+}
+
+TEST(CHandle, AFindHandleIsClosedWithFindClose)
+{
+    std::string dir = TempPath("handle-find");
+    ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        << dir << ": error " << GetLastError();
+    WIN32_FIND_DATAA fd;
+    CFindHandle none(FindFirstFileA((dir + "\\*.none").c_str(), &fd));
+    EXPECT_TRUE(none.IsEmpty()) << "a search that finds nothing leaves the find handle empty";
+    CFindHandle found(FindFirstFileA((dir + "\\*").c_str(), &fd));
+    ASSERT_FALSE(found.IsEmpty()) << "FindFirstFileA: error " << GetLastError();
+    EXPECT_TRUE(found.Close()) << "FindClose: error " << GetLastError();
+    EXPECT_TRUE(found.IsEmpty());
+    EXPECT_TRUE(RemoveDirectoryA(dir.c_str())) << dir << ": error " << GetLastError();
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 // only if ctest is not kept waiting for that process.
 #include "TestPaths.h"
 
+#include "framework/CHandle.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -25,9 +27,9 @@ TEST(Harness, LeavesAProcessHoldingItsOutputForAMinute)
     CloseHandle(hFile);
 
     std::string ready = "HarnessReady" + tag, release = "HarnessRelease" + tag;
-    HANDLE hReady = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
-    HANDLE hRelease = CreateEventA(nullptr, TRUE, FALSE, release.c_str());
-    ASSERT_TRUE(hReady && hRelease) << "events, error " << GetLastError();
+    CKernelHandle readyEvent(CreateEventA(nullptr, TRUE, FALSE, ready.c_str()));
+    CKernelHandle releaseEvent(CreateEventA(nullptr, TRUE, FALSE, release.c_str()));
+    ASSERT_TRUE(!readyEvent.IsEmpty() && !releaseEvent.IsEmpty()) << "events, error " << GetLastError();
 
     // Inherits this program's handles, its standard ones among them, as the
     // desktop and the folder windows do when the setup starts them.
@@ -38,14 +40,12 @@ TEST(Harness, LeavesAProcessHoldingItsOutputForAMinute)
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
         << cmd << ": error " << GetLastError();
-    HANDLE handles[] = {hReady, pi.hProcess};
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, handles, FALSE, 20000)) << "the child did not start holding";
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(pi.hProcess, 0)) << "the child must outlive this program";
-    printf("left process %lu running for %lu s with this program's output\n", pi.dwProcessId, LINGER_MS / 1000);
     CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    CloseHandle(hReady);
-    CloseHandle(hRelease);
+    CKernelHandle process(pi.hProcess);
+    HANDLE handles[] = {readyEvent, process};
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, handles, FALSE, 20000)) << "the child did not start holding";
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process, 0)) << "the child must outlive this program";
+    printf("left process %lu running for %lu s with this program's output\n", pi.dwProcessId, LINGER_MS / 1000);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // dump, verify's faults, and bad manifests that must write nothing.
 #include "TestPaths.h"
 
+#include "framework/CHandle.h"
 #include "model/DataVolume.h"
 #include "model/InstallMngr.h"
 
@@ -108,42 +109,46 @@ HANDLE InheritableFile(const std::string& path, DWORD dwAccess, DWORD dwCreate)
     return CreateFileA(path.c_str(), dwAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, dwCreate, 0, nullptr);
 }
 
+// Runs the tool with its standard output and error in the two files; they
+// are closed when it returns, so that they can be read and deleted.
+void RunToolInto(const std::string& args, const std::string& outPath, const std::string& errPath, ToolRun& run)
+{
+    std::string exe = BuildPath("tools\\mkmedium\\mkmedium.exe");
+    CFileHandle in(InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING));
+    CFileHandle out(InheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS));
+    CFileHandle err(InheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS));
+    if (in.IsEmpty() || out.IsEmpty() || err.IsEmpty())
+        return;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = in;
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "\"" + exe + "\" " + args;
+    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        run.err = "CreateProcessA failed: " + std::to_string(GetLastError());
+        return;
+    }
+    if (WaitForSingleObject(pi.hProcess, TOOL_TIMEOUT_MS) == WAIT_OBJECT_0) {
+        DWORD dwCode = 0;
+        if (GetExitCodeProcess(pi.hProcess, &dwCode))
+            run.nExit = static_cast<long>(dwCode);
+    } else {
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
 ToolRun RunTool(const std::string& args, const std::string& workDir)
 {
     ToolRun run;
-    std::string exe = BuildPath("tools\\mkmedium\\mkmedium.exe");
     std::string outPath = workDir + "\\tool-stdout.txt";
     std::string errPath = workDir + "\\tool-stderr.txt";
-    HANDLE hIn = InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
-    HANDLE hOut = InheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
-    HANDLE hErr = InheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
-    if (hIn != INVALID_HANDLE_VALUE && hOut != INVALID_HANDLE_VALUE && hErr != INVALID_HANDLE_VALUE) {
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdInput = hIn;
-        si.hStdOutput = hOut;
-        si.hStdError = hErr;
-        PROCESS_INFORMATION pi = {};
-        std::string cmd = "\"" + exe + "\" " + args;
-        if (CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-            if (WaitForSingleObject(pi.hProcess, TOOL_TIMEOUT_MS) == WAIT_OBJECT_0) {
-                DWORD dwCode = 0;
-                if (GetExitCodeProcess(pi.hProcess, &dwCode))
-                    run.nExit = static_cast<long>(dwCode);
-            } else {
-                TerminateProcess(pi.hProcess, 99);
-                WaitForSingleObject(pi.hProcess, 5000);
-            }
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
-        } else {
-            run.err = "CreateProcessA failed: " + std::to_string(GetLastError());
-        }
-    }
-    for (HANDLE h : {hIn, hOut, hErr})
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
+    RunToolInto(args, outPath, errPath, run);
     run.out = ReadText(outPath);
     run.err += ReadText(errPath);
     DeleteFileA(outPath.c_str());

@@ -4,6 +4,7 @@
 // and groups and items made by the prefix's real Program Manager service.
 #include "DesktopHelpers.h"
 
+#include "framework/CHandle.h"
 #include "platform/Progman.h"
 
 #include <gtest/gtest.h>
@@ -44,23 +45,20 @@ public:
         : m_answer(std::move(answer))
     {
         s_pCurrent = this;
-        m_hReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        if (m_hReady)
-            m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, &m_dwThreadId);
-        if (m_hThread)
-            WaitForSingleObject(m_hReady, WAIT_LIMIT);
+        m_ready.Attach(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        if (!m_ready.IsEmpty())
+            m_thread.Attach(CreateThread(nullptr, 0, ThreadProc, this, 0, &m_dwThreadId));
+        if (!m_thread.IsEmpty())
+            WaitForSingleObject(m_ready, WAIT_LIMIT);
     }
     CFakeProgman(const CFakeProgman&) = delete;
     CFakeProgman& operator=(const CFakeProgman&) = delete;
     ~CFakeProgman()
     {
-        if (m_hThread) {
+        if (!m_thread.IsEmpty()) {
             PostThreadMessageA(m_dwThreadId, WM_QUIT, 0, 0);
-            WaitForSingleObject(m_hThread, WAIT_LIMIT);
-            CloseHandle(m_hThread);
+            WaitForSingleObject(m_thread, WAIT_LIMIT);
         }
-        if (m_hReady)
-            CloseHandle(m_hReady);
         s_pCurrent = nullptr;
     }
 
@@ -95,12 +93,12 @@ private:
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
         if (DdeInitializeA(&m_dwInst, Callback, APPCLASS_STANDARD | CBF_SKIP_ALLNOTIFICATIONS, 0)
             != DMLERR_NO_ERROR) {
-            SetEvent(m_hReady);
+            SetEvent(m_ready);
             return;
         }
         HSZ hszService = DdeCreateStringHandleA(m_dwInst, FAKE_SERVICE, CP_WINANSI);
         m_bServing = hszService && DdeNameService(m_dwInst, hszService, nullptr, DNS_REGISTER);
-        SetEvent(m_hReady);
+        SetEvent(m_ready);
         while (GetMessageA(&msg, nullptr, 0, 0) > 0)
             DispatchMessageA(&msg);
         if (m_bServing)
@@ -167,8 +165,8 @@ private:
     static CFakeProgman* s_pCurrent;
 
     std::optional<std::string> m_answer;
-    HANDLE m_hReady = nullptr;
-    HANDLE m_hThread = nullptr;
+    CKernelHandle m_ready;
+    CKernelHandle m_thread;
     DWORD m_dwThreadId = 0;
     DWORD m_dwInst = 0;
     std::atomic<bool> m_bServing{false};

@@ -3,6 +3,7 @@
 // sample forms.
 #include "TestMedium.h"
 
+#include "framework/CHandle.h"
 #include "model/InstallMngr.h"
 #include "model/SampleFixup.h"
 #include "model/TrackedAlloc.h"
@@ -167,19 +168,19 @@ TEST_F(Fixup, AWriteErrorOnAnOpenedFormIsCaught)
 {
     std::string text = std::string("Res = \"") + JOUST_FIND + "\"\r\n";
     std::string path = MakeFile("mapped.frm", text);
-    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, hFile);
-    HANDLE hMapping = CreateFileMappingA(hFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    ASSERT_NE(nullptr, hMapping);
-    const void* pView = MapViewOfFile(hMapping, FILE_MAP_READ, 0, 0, 0);
-    ASSERT_NE(nullptr, pView);
-    BOOL bResult = TRUE;
-    EXPECT_NO_THROW(bResult = ReplaceInFile(path.c_str(), JOUST_FIND, "X")) << "no exception may escape";
-    EXPECT_FALSE(bResult) << "a failed rewrite is reported";
-    UnmapViewOfFile(pView);
-    CloseHandle(hMapping);
-    CloseHandle(hFile);
+    {
+        CFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+        ASSERT_FALSE(file.IsEmpty()) << "error " << GetLastError();
+        CKernelHandle mapping(CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
+        ASSERT_FALSE(mapping.IsEmpty()) << "error " << GetLastError();
+        const void* pView = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+        ASSERT_NE(nullptr, pView) << "error " << GetLastError();
+        BOOL bResult = TRUE;
+        EXPECT_NO_THROW(bResult = ReplaceInFile(path.c_str(), JOUST_FIND, "X")) << "no exception may escape";
+        EXPECT_FALSE(bResult) << "a failed rewrite is reported";
+        UnmapViewOfFile(pView);
+    }
     EXPECT_EQ(text, Content(path)) << "the form is left as it was";
 }
 

@@ -351,32 +351,27 @@ TEST_F(Uninstall, WineUninstallerListsTheProductUntilItIsRemoved)
 class CFileHolder {
 public:
     explicit CFileHolder(const std::string& path)
-        : m_hReady(CreateEventA(nullptr, TRUE, FALSE, "UninstallTestReady")),
-          m_hRelease(CreateEventA(nullptr, TRUE, FALSE, "UninstallTestRelease"))
+        : m_ready(CreateEventA(nullptr, TRUE, FALSE, "UninstallTestReady")),
+          m_release(CreateEventA(nullptr, TRUE, FALSE, "UninstallTestRelease"))
     {
-        m_bHolding = m_hReady && m_hRelease
+        m_bHolding = !m_ready.IsEmpty() && !m_release.IsEmpty()
                      && m_holder.Start(BuildPath("tools\\payload\\payload_holdfile.exe"),
                                        "\"" + path + "\" UninstallTestReady UninstallTestRelease")
-                     && WaitForSingleObject(m_hReady, INSTALL_WAIT_MS) == WAIT_OBJECT_0;
+                     && WaitForSingleObject(m_ready, INSTALL_WAIT_MS) == WAIT_OBJECT_0;
     }
     CFileHolder(const CFileHolder&) = delete;
     CFileHolder& operator=(const CFileHolder&) = delete;
-    ~CFileHolder()
-    {
-        Release();
-        CloseHandle(m_hReady);
-        CloseHandle(m_hRelease);
-    }
+    ~CFileHolder() { Release(); }
     bool IsHolding() const { return m_bHolding; }
     void Release()
     {
-        SetEvent(m_hRelease);
+        SetEvent(m_release);
         m_holder.WaitForExit(INSTALL_WAIT_MS);
     }
 
 private:
-    HANDLE m_hReady;
-    HANDLE m_hRelease;
+    CKernelHandle m_ready;
+    CKernelHandle m_release;
     CChildProcess m_holder;
     bool m_bHolding = false;
 };

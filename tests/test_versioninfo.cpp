@@ -1,6 +1,7 @@
 // Version strings and the installed-version check on real PE files with
 // version resources (the payload programs), copied into a directory of
 // this test's own.
+#include "framework/CHandle.h"
 #include "platform/VersionInfo.h"
 
 #include <gtest/gtest.h>
@@ -35,23 +36,6 @@ VS_FIXEDFILEINFO ProductVersion(WORD a, WORD b, WORD c, WORD d)
     return info;
 }
 
-// Closes its handle on every path.
-class CHandle {
-public:
-    explicit CHandle(HANDLE h = nullptr) : m_h(h) {}
-    CHandle(const CHandle&) = delete;
-    CHandle& operator=(const CHandle&) = delete;
-    ~CHandle() { Reset(nullptr); }
-    void Reset(HANDLE h)
-    {
-        if (m_h && m_h != INVALID_HANDLE_VALUE)
-            CloseHandle(m_h);
-        m_h = h;
-    }
-
-    HANDLE m_h;
-};
-
 // Runs payload_holdfile on a file: while it runs, another process holds
 // the file open with no sharing.
 class CFileHolder {
@@ -68,9 +52,9 @@ public:
         std::string base = "SetupTestHolder" + std::to_string(GetCurrentProcessId());
         std::string readyName = base + "Ready";
         std::string releaseName = base + "Release";
-        m_ready.Reset(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
-        m_release.Reset(CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str()));
-        if (!m_ready.m_h || !m_release.m_h)
+        m_ready.Attach(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
+        m_release.Attach(CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str()));
+        if (m_ready.IsEmpty() || m_release.IsEmpty())
             return false;
         std::string commandLine = "\"" + PayloadPath("payload_holdfile.exe") + "\" " +
                                   (bShareRead ? "-shareread " : "") + "\"" + file + "\" " +
@@ -84,31 +68,31 @@ public:
                             nullptr, nullptr, &si, &pi))
             return false;
         CloseHandle(pi.hThread);
-        m_process.Reset(pi.hProcess);
+        m_process.Attach(pi.hProcess);
         // Ready, or the holder ended without opening the file.
-        HANDLE handles[] = {m_ready.m_h, m_process.m_h};
+        HANDLE handles[] = {m_ready, m_process};
         return WaitForMultipleObjects(2, handles, FALSE, 20000) == WAIT_OBJECT_0;
     }
 
     // Lets the holder close the file and end; true when it ended normally.
     bool Release()
     {
-        if (!m_process.m_h)
+        if (m_process.IsEmpty())
             return false;
-        SetEvent(m_release.m_h);
-        bool bEnded = WaitForSingleObject(m_process.m_h, 20000) == WAIT_OBJECT_0;
+        SetEvent(m_release);
+        bool bEnded = WaitForSingleObject(m_process, 20000) == WAIT_OBJECT_0;
         if (!bEnded)
-            TerminateProcess(m_process.m_h, 1);
+            TerminateProcess(m_process, 1);
         DWORD dwExit = 1;
-        bool bReleased = bEnded && GetExitCodeProcess(m_process.m_h, &dwExit) && dwExit == 0;
-        m_process.Reset(nullptr);
+        bool bReleased = bEnded && GetExitCodeProcess(m_process, &dwExit) && dwExit == 0;
+        m_process.Close();
         return bReleased;
     }
 
 private:
-    CHandle m_ready;
-    CHandle m_release;
-    CHandle m_process;
+    CKernelHandle m_ready;
+    CKernelHandle m_release;
+    CKernelHandle m_process;
 };
 
 class VersionInfoTest : public ::testing::Test {

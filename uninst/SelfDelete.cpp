@@ -1,5 +1,6 @@
 #include "SelfDelete.h"
 
+#include "framework/CHandle.h"
 #include "platform/FileUtil.h"
 
 #include <cstdlib>
@@ -29,18 +30,14 @@ BOOL ReadBlock(HANDLE hFile, std::vector<BYTE>& block, DWORD& dwRead)
 
 BOOL HaveSameBytes(const char* pszA, const char* pszB)
 {
-    HANDLE hA = OpenToCompare(pszA);
-    HANDLE hB = OpenToCompare(pszB);
-    BOOL bSame = hA != INVALID_HANDLE_VALUE && hB != INVALID_HANDLE_VALUE;
+    CFileHandle a(OpenToCompare(pszA));
+    CFileHandle b(OpenToCompare(pszB));
+    BOOL bSame = !a.IsEmpty() && !b.IsEmpty();
     std::vector<BYTE> blockA(COMPARE_BLOCK), blockB(COMPARE_BLOCK);
     for (DWORD dwA = 1, dwB = 1; bSame && dwA > 0;) {
-        bSame = ReadBlock(hA, blockA, dwA) && ReadBlock(hB, blockB, dwB) && dwA == dwB
+        bSame = ReadBlock(a, blockA, dwA) && ReadBlock(b, blockB, dwB) && dwA == dwB
                 && memcmp(blockA.data(), blockB.data(), dwA) == 0;
     }
-    if (hA != INVALID_HANDLE_VALUE)
-        CloseHandle(hA);
-    if (hB != INVALID_HANDLE_VALUE)
-        CloseHandle(hB);
     return bSame;
 }
 }
@@ -54,15 +51,13 @@ BOOL CSelfDelete::Start(const char* pszExe)
     if (strCopy.IsEmpty() || !CopyFileA(pszExe, strCopy, FALSE))
         return FALSE;
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE hCopy = CreateFileA(strCopy, GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, &sa,
-                               OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (hCopy == INVALID_HANDLE_VALUE) {
+    CFileHandle copy(CreateFileA(strCopy, GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, &sa,
+                                 OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (copy.IsEmpty()) {
         DeleteFileA(strCopy);
         return FALSE;
     }
-    BOOL bStarted = StartCopy(strCopy, pszExe);
-    CloseHandle(hCopy);
-    return bStarted;
+    return StartCopy(strCopy, pszExe);
 }
 
 // The copy gets a handle to this process to wait on (a process id could
@@ -70,13 +65,11 @@ BOOL CSelfDelete::Start(const char* pszExe)
 // working directory, so that it holds nothing in the destination.
 BOOL CSelfDelete::StartCopy(const CString& strCopy, const char* pszExe)
 {
-    HANDLE hSelf = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &hSelf,
+    CKernelHandle self;
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
                          SYNCHRONIZE, TRUE, 0))
         return FALSE;
-    BOOL bStarted = StartWith(strCopy, pszExe, hSelf);
-    CloseHandle(hSelf);
-    return bStarted;
+    return StartWith(strCopy, pszExe, self);
 }
 
 BOOL CSelfDelete::StartWith(const CString& strCopy, const char* pszExe, HANDLE hSelf)

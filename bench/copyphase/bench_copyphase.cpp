@@ -15,6 +15,7 @@
 #include "bench/timer/Timer.h"
 
 #include "engine/SetupMngr.h"
+#include "framework/CHandle.h"
 #include "model/DataVolume.h"
 
 #include <commctrl.h>
@@ -61,35 +62,21 @@ void FillPattern(std::vector<BYTE>& bytes, DWORD& x)
     }
 }
 
-// An open Win32 file that closes itself.
-class CHandleFile {
-public:
-    CHandleFile(const std::string& path, DWORD dwAccess, DWORD dwCreate)
-        : m_h(CreateFileA(path.c_str(), dwAccess, FILE_SHARE_READ, nullptr, dwCreate, FILE_ATTRIBUTE_NORMAL, nullptr))
-    {
-    }
-    CHandleFile(const CHandleFile&) = delete;
-    CHandleFile& operator=(const CHandleFile&) = delete;
-    ~CHandleFile()
-    {
-        if (IsOpen())
-            CloseHandle(m_h);
-    }
-    bool IsOpen() const { return m_h != INVALID_HANDLE_VALUE; }
-    bool Write(const void* p, DWORD n)
-    {
-        DWORD dw = 0;
-        return WriteFile(m_h, p, n, &dw, nullptr) && dw == n;
-    }
-    bool Read(void* p, DWORD n, DWORD& dwRead) { return ReadFile(m_h, p, n, &dwRead, nullptr) != 0; }
+HANDLE OpenBenchFile(const std::string& path, DWORD dwAccess, DWORD dwCreate)
+{
+    return CreateFileA(path.c_str(), dwAccess, FILE_SHARE_READ, nullptr, dwCreate, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
 
-    HANDLE m_h;
-};
+bool WriteBytes(HANDLE hFile, const void* p, DWORD n)
+{
+    DWORD dw = 0;
+    return WriteFile(hFile, p, n, &dw, nullptr) && dw == n;
+}
 
 bool WriteWhole(const std::string& path, const std::vector<BYTE>& bytes)
 {
-    CHandleFile file(path, GENERIC_WRITE, CREATE_ALWAYS);
-    return file.IsOpen() && file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
+    CFileHandle file(OpenBenchFile(path, GENERIC_WRITE, CREATE_ALWAYS));
+    return !file.IsEmpty() && WriteBytes(file, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
 void DeleteFolder(const std::string& dir)
@@ -141,16 +128,16 @@ bool PrepareFiles()
 {
     std::vector<BYTE> bytes(FILE_SIZE);
     DWORD x = 12345;
-    CHandleFile stream(Root("medium\\Data.dat"), GENERIC_WRITE, CREATE_ALWAYS);
+    CFileHandle stream(OpenBenchFile(Root("medium\\Data.dat"), GENERIC_WRITE, CREATE_ALWAYS));
     const BYTE header[DATAVOLUME_HEADER_SIZE] = {0, 0};
-    if (!stream.IsOpen() || !stream.Write(header, sizeof header))
+    if (stream.IsEmpty() || !WriteBytes(stream, header, sizeof header))
         return false;
     for (int i = 0; i < FILE_COUNT; ++i) {
         std::string dir = Root("files\\" + DirName(i / FILES_PER_DIRECTORY));
         if (i % FILES_PER_DIRECTORY == 0 && !CreateDirectoryA(dir.c_str(), nullptr))
             return false;
         FillPattern(bytes, x);
-        if (!WriteWhole(dir + "\\" + FileName(i), bytes) || !stream.Write(bytes.data(), FILE_SIZE))
+        if (!WriteWhole(dir + "\\" + FileName(i), bytes) || !WriteBytes(stream, bytes.data(), FILE_SIZE))
             return false;
     }
     std::vector<BYTE> uninstaller(UNINSTALLER_SIZE, 0x90);
@@ -162,8 +149,8 @@ bool PrepareBig()
 {
     DWORD dwCapacity = DataVolumeCapacity(BIG_DISK_TYPE);
     DWORD nVolumes = DataVolumeCount(BIG_SIZE, BIG_DISK_TYPE);
-    CHandleFile big(Root("big\\Big.bin"), GENERIC_WRITE, CREATE_ALWAYS);
-    if (!big.IsOpen())
+    CFileHandle big(OpenBenchFile(Root("big\\Big.bin"), GENERIC_WRITE, CREATE_ALWAYS));
+    if (big.IsEmpty())
         return false;
     DWORD x = 777;
     DWORD dwLeft = BIG_SIZE;
@@ -171,11 +158,11 @@ bool PrepareBig()
         std::vector<BYTE> data(dwLeft < dwCapacity ? dwLeft : dwCapacity);
         FillPattern(data, x);
         std::string path = k == 0 ? Root("bigmedium\\Data.dat") : Root("bigvols\\" + std::to_string(k) + ".dat");
-        CHandleFile volume(path, GENERIC_WRITE, CREATE_ALWAYS);
+        CFileHandle volume(OpenBenchFile(path, GENERIC_WRITE, CREATE_ALWAYS));
         const BYTE header[DATAVOLUME_HEADER_SIZE] = {static_cast<BYTE>(k), static_cast<BYTE>(k >> 8)};
-        if (!volume.IsOpen() || !volume.Write(header, sizeof header) ||
-            !volume.Write(data.data(), static_cast<DWORD>(data.size())) ||
-            !big.Write(data.data(), static_cast<DWORD>(data.size())))
+        if (volume.IsEmpty() || !WriteBytes(volume, header, sizeof header) ||
+            !WriteBytes(volume, data.data(), static_cast<DWORD>(data.size())) ||
+            !WriteBytes(big, data.data(), static_cast<DWORD>(data.size())))
             return false;
         dwLeft -= static_cast<DWORD>(data.size());
     }
@@ -398,9 +385,9 @@ double RunRawBlocks(DWORD dwBlock)
     std::string out = Root("out");
     if (!CreateDirectoryA(out.c_str(), nullptr))
         return -1.0;
-    CHandleFile stream(Root("medium\\Data.dat"), GENERIC_READ, OPEN_EXISTING);
+    CFileHandle stream(OpenBenchFile(Root("medium\\Data.dat"), GENERIC_READ, OPEN_EXISTING));
     DWORD dwRead = 0;
-    if (!stream.IsOpen() || !stream.Read(buffer.data(), DATAVOLUME_HEADER_SIZE, dwRead))
+    if (stream.IsEmpty() || !ReadFile(stream, buffer.data(), DATAVOLUME_HEADER_SIZE, &dwRead, nullptr))
         return -1.0;
     for (int i = 0; i < FILE_COUNT; ++i) {
         std::string dir = out + "\\" + DirName(i / FILES_PER_DIRECTORY);
@@ -408,10 +395,11 @@ double RunRawBlocks(DWORD dwBlock)
             return -1.0;
         std::string temp = dir + "\\Fil.tmp";
         {
-            CHandleFile file(temp, GENERIC_WRITE, CREATE_ALWAYS);
+            CFileHandle file(OpenBenchFile(temp, GENERIC_WRITE, CREATE_ALWAYS));
             for (DWORD dwLeft = FILE_SIZE; dwLeft > 0;) {
                 DWORD dwChunk = dwLeft < dwBlock ? dwLeft : dwBlock;
-                if (!stream.Read(buffer.data(), dwChunk, dwRead) || dwRead != dwChunk || !file.Write(buffer.data(), dwChunk))
+                if (!ReadFile(stream, buffer.data(), dwChunk, &dwRead, nullptr) || dwRead != dwChunk ||
+                    !WriteBytes(file, buffer.data(), dwChunk))
                     return -1.0;
                 dwLeft -= dwChunk;
             }

@@ -9,7 +9,7 @@
 // for <release-event> or the timeout (default 60000 ms) and closes the
 // file. Exit code: 0 released, 1 bad arguments, 2 the file could not be
 // opened, 3 an event could not be opened or signalled, 4 timed out.
-#include <windows.h>
+#include "framework/CHandle.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -25,36 +25,20 @@ enum HoldExit {
     HOLD_TIMED_OUT = 4,
 };
 
-// Closes its handle on every path.
-class CHandle {
-public:
-    explicit CHandle(HANDLE h) : m_h(h) {}
-    CHandle(const CHandle&) = delete;
-    CHandle& operator=(const CHandle&) = delete;
-    ~CHandle()
-    {
-        if (IsValid())
-            CloseHandle(m_h);
-    }
-    bool IsValid() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
-
-    HANDLE m_h;
-};
-
 int Hold(const char* pszFile, DWORD dwShare, const char* pszReady, const char* pszRelease,
          DWORD dwTimeout)
 {
-    CHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, pszReady));
-    CHandle release(OpenEventA(SYNCHRONIZE, FALSE, pszRelease));
-    if (!ready.IsValid() || !release.IsValid())
+    CKernelHandle ready(OpenEventA(EVENT_MODIFY_STATE, FALSE, pszReady));
+    CKernelHandle release(OpenEventA(SYNCHRONIZE, FALSE, pszRelease));
+    if (ready.IsEmpty() || release.IsEmpty())
         return HOLD_EVENT_FAILED;
-    CHandle file(CreateFileA(pszFile, GENERIC_READ, dwShare, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid())
+    CFileHandle file(CreateFileA(pszFile, GENERIC_READ, dwShare, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.IsEmpty())
         return HOLD_OPEN_FAILED;
-    if (!SetEvent(ready.m_h))
+    if (!SetEvent(ready))
         return HOLD_EVENT_FAILED;
-    DWORD dwWait = WaitForSingleObject(release.m_h, dwTimeout);
+    DWORD dwWait = WaitForSingleObject(release, dwTimeout);
     if (dwWait == WAIT_OBJECT_0)
         return HOLD_RELEASED;
     return dwWait == WAIT_TIMEOUT ? HOLD_TIMED_OUT : HOLD_EVENT_FAILED;
