@@ -66,6 +66,17 @@ struct CScreen {
     }
 };
 
+// The wizard may be up before the X server shows the backdrop's first paint:
+// the point is read again until it is the bright blue of the top, or the
+// wait is over.
+COLORREF WaitForTopBlue(const CScreen& screen, HWND hWnd, int x, int y)
+{
+    COLORREF cr = screen.At(hWnd, x, y);
+    for (DWORD dwStart = GetTickCount(); GetBValue(cr) < 250 && GetTickCount() - dwStart < WAIT_MS; Sleep(50))
+        cr = screen.At(hWnd, x, y);
+    return cr;
+}
+
 bool IsWhite(COLORREF cr)
 {
     return GetRValue(cr) > 200 && GetGValue(cr) > 200 && GetBValue(cr) > 200;
@@ -113,7 +124,7 @@ TEST(Backdrop, ShowsTheGradientAndTheProductNameBehindTheWizard)
         << "the wizard covers the backdrop's left edge";
 
     CScreen screen;
-    COLORREF crTop = screen.At(hBackdrop, xLeft, 1);
+    COLORREF crTop = WaitForTopBlue(screen, hBackdrop, xLeft, 1);
     COLORREF crMiddle = screen.At(hBackdrop, xLeft, cy / 2);
     COLORREF crBottom = screen.At(hBackdrop, xLeft, cy - 4);
     EXPECT_EQ(0, GetRValue(crTop));
