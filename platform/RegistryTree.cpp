@@ -10,13 +10,6 @@ namespace {
 const DWORD REG_VALUE_NAME_SIZE = 16384;
 const DWORD REG_KEY_NAME_SIZE = 256;
 
-LONG Finish(LONG lResult)
-{
-    if (lResult != ERROR_SUCCESS)
-        SetLastError(static_cast<DWORD>(lResult));
-    return lResult;
-}
-
 // Names in the registry are compared without regard to case.
 template <class T>
 bool HasName(const std::vector<T>& items, const char* pszName)
@@ -144,10 +137,15 @@ LONG SaveRegKeyTree(HKEY hRoot, const char* pszKey, CRegKeyCopy& copy)
     LONG lResult = RegOpenKeyExA(hRoot, pszKey, 0, KEY_READ, &key);
     if (lResult == ERROR_SUCCESS)
         lResult = ReadKey(key, copy);
-    return Finish(lResult);
+    if (lResult != ERROR_SUCCESS)
+        SetLastError(static_cast<DWORD>(lResult));
+    return lResult;
 }
 
 LONG RestoreRegKeyTree(HKEY hRoot, const char* pszKey, const CRegKeyCopy& copy)
 {
-    return Finish(WriteKey(hRoot, pszKey, copy));
+    LONG lResult = WriteKey(hRoot, pszKey, copy);
+    if (lResult != ERROR_SUCCESS)
+        SetLastError(static_cast<DWORD>(lResult));
+    return lResult;
 }

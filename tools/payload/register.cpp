@@ -17,14 +17,25 @@ namespace {
 HINSTANCE g_hInstance = nullptr;
 const char REGISTERED_KEY[] = "Software\\SetupTests\\Registered";
 
+// The library's own full path and, in it, its file name; 0 when the path
+// does not fit.
+DWORD OwnPath(char (&szPath)[MAX_PATH], const char*& pszName)
+{
+    DWORD dwLength = GetModuleFileNameA(g_hInstance, szPath, MAX_PATH);
+    if (dwLength == 0 || dwLength >= MAX_PATH)
+        return 0;
+    pszName = strrchr(szPath, '\\');
+    pszName = pszName ? pszName + 1 : szPath;
+    return dwLength;
+}
+
 HRESULT NoteRegistration()
 {
     char szPath[MAX_PATH];
-    DWORD dwLength = GetModuleFileNameA(g_hInstance, szPath, MAX_PATH);
-    if (dwLength == 0 || dwLength >= MAX_PATH)
+    const char* pszName = nullptr;
+    DWORD dwLength = OwnPath(szPath, pszName);
+    if (dwLength == 0)
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    const char* pszName = strrchr(szPath, '\\');
-    pszName = pszName ? pszName + 1 : szPath;
 
     HKEY hKey = nullptr;
     LONG lResult = RegCreateKeyExA(HKEY_LOCAL_MACHINE, REGISTERED_KEY, 0, nullptr, 0,
@@ -64,11 +75,9 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
 extern "C" __declspec(dllexport) HRESULT WINAPI DllUnregisterServer()
 {
     char szPath[MAX_PATH];
-    DWORD dwLength = GetModuleFileNameA(g_hInstance, szPath, MAX_PATH);
-    if (dwLength == 0 || dwLength >= MAX_PATH)
+    const char* pszName = nullptr;
+    if (OwnPath(szPath, pszName) == 0)
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    const char* pszName = strrchr(szPath, '\\');
-    pszName = pszName ? pszName + 1 : szPath;
 
     HKEY hKey = nullptr;
     LONG lResult = RegOpenKeyExA(HKEY_LOCAL_MACHINE, REGISTERED_KEY, 0, KEY_ALL_ACCESS, &hKey);
