@@ -225,6 +225,12 @@ void CString::Format(const char* pszFormat, ...)
 {
     va_list args;
     va_start(args, pszFormat);
+    FormatV(pszFormat, args);
+    va_end(args);
+}
+
+void CString::FormatV(const char* pszFormat, va_list args)
+{
     va_list sizing;
     va_copy(sizing, args);
     int nLength = vsnprintf(nullptr, 0, pszFormat, sizing);
@@ -234,7 +240,6 @@ void CString::Format(const char* pszFormat, ...)
         result.AllocBuffer(nLength);
         vsnprintf(result.m_pchData, static_cast<size_t>(nLength) + 1, pszFormat, args);
     }
-    va_end(args);
     *this = result;
 }
 

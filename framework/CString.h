@@ -5,6 +5,8 @@
 
 #include "fwdefs.h"
 
+#include <cstdarg>
+
 class CString {
 public:
     CString();
@@ -38,6 +40,7 @@ public:
     int CompareNoCase(const char* psz) const;
 
     void Format(const char* pszFormat, ...);
+    void FormatV(const char* pszFormat, va_list args);
 
     // Direct access for APIs that fill a buffer: GetBuffer returns room for
     // at least nMinLength characters plus the zero; ReleaseBuffer sets the

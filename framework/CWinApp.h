@@ -22,6 +22,8 @@ public:
     virtual ~CWinApp();
 
     virtual BOOL InitInstance() = 0;
+    // The program's exit code, asked for once InitInstance has returned.
+    virtual int ExitInstance() { return 0; }
     // Command routing for commands no window handled; TRUE when handled.
     virtual BOOL OnCmdMsg(UINT nID);
     // The standard help handler: opens the program's help file.
@@ -29,7 +31,7 @@ public:
 
     // Message box with the application title as caption, owned by the last
     // active popup of the main window; no icon given means the exclamation icon.
-    int DoMessageBox(const char* pszText, UINT nType);
+    virtual int DoMessageBox(const char* pszText, UINT nType);
 
     HINSTANCE m_hInstance;
     CWnd* m_pMainWnd = nullptr;

@@ -11,5 +11,5 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
         return 0;
     pApp->m_hInstance = hInstance;
     pApp->InitInstance();
-    return 0;
+    return pApp->ExitInstance();
 }
