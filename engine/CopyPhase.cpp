@@ -136,6 +136,7 @@ BOOL CSetupMngr::InstallUninstaller()
         dst.Open(temp.GetPath(), CFile::modeCreate | CFile::modeWrite);
         src.Open(szSource, CFile::modeRead | CFile::shareDenyWrite);
         BOOL bCopied = dst.CopyFrom(src);
+        DWORD dwBytes = dst.GetLength();
         dst.Close();
         src.Close();
         if (!bCopied) {
@@ -145,6 +146,9 @@ BOOL CSetupMngr::InstallUninstaller()
         MoveIntoPlace(temp, strTarget, bExisted);
         if (!bExisted)
             m_rollback.m_bUninstallerNew = TRUE;
+        m_ullBytesCopied += dwBytes;
+        Log("file %s: %s (%lu bytes)", bExisted ? "replaced" : "copied", static_cast<const char*>(strTarget),
+            static_cast<unsigned long>(dwBytes));
         return TRUE;
     } catch (CException& e) {
         ReportFileError(&e, strTarget);
@@ -225,12 +229,16 @@ BOOL CSetupMngr::InstallFile(CInstalledFile* pFile)
         SetLastError(SETUP_E_TARGET_CHECK);
         return FALSE;
     }
-    if (dwBits & VERCHECK_NOT_OLDER)
+    if (dwBits & VERCHECK_NOT_OLDER) {
+        Log("file kept, the installed version is newer or equal: %s (%lu bytes)",
+            static_cast<const char*>(pFile->m_strPath), static_cast<unsigned long>(pFile->m_dwSize));
         return SkipFileData(pFile);
+    }
     if (!(dwBits & VERCHECK_EXISTS)) {
         if (!CopyFileData(pFile))
             return FALSE;
         m_rollback.m_newFiles.AddTail(pFile);
+        LogCopied(pFile, "copied");
         return TRUE;
     }
 
@@ -243,8 +251,13 @@ BOOL CSetupMngr::InstallFile(CInstalledFile* pFile)
             ReportError(SCBE_FILEINUSE, StringArg(pFile->m_strPath));
             return FALSE;
         }
-        return CopyFileData(pFile);
+        if (!CopyFileData(pFile))
+            return FALSE;
+        LogCopied(pFile, "replaced");
+        return TRUE;
     case SCBR_SKIP:
+        Log("file kept: %s (%lu bytes)", static_cast<const char*>(pFile->m_strPath),
+            static_cast<unsigned long>(pFile->m_dwSize));
         return SkipFileData(pFile);
     default:
         return FALSE;
@@ -260,8 +273,11 @@ BOOL CSetupMngr::CheckReadOnly(CInstalledFile* pFile, int& nAnswer)
     nAnswer = SCBR_OVERWRITE;
     try {
         CFileStatus status;
-        if (CFile::GetStatus(strTarget, status) && (status.m_attribute & FILE_ATTRIBUTE_READONLY))
+        if (CFile::GetStatus(strTarget, status) && (status.m_attribute & FILE_ATTRIBUTE_READONLY)) {
             nAnswer = m_pfnCallback(SCB_READONLY, StringArg(strTarget), 0);
+            Log("read-only file: %s: %s", static_cast<const char*>(strTarget),
+                nAnswer == SCBR_OVERWRITE ? "replace" : nAnswer == SCBR_SKIP ? "keep" : "quit");
+        }
         return TRUE;
     } catch (CException& e) {
         ReportFileError(&e, strTarget);
@@ -315,6 +331,13 @@ BOOL CSetupMngr::CopyFileData(CInstalledFile* pFile)
     }
 }
 
+void CSetupMngr::LogCopied(const CInstalledFile* pFile, const char* pszHow)
+{
+    m_ullBytesCopied += pFile->m_dwSize;
+    Log("file %s: %s (%lu bytes)", pszHow, static_cast<const char*>(pFile->m_strPath),
+        static_cast<unsigned long>(pFile->m_dwSize));
+}
+
 BOOL CSetupMngr::SkipFileData(CInstalledFile* pFile)
 {
     DWORD dwSize = pFile->m_dwSize;
@@ -351,13 +374,15 @@ BOOL CSetupMngr::OpenDataVolume()
     // A volume of another length than its place in the stream asks for
     // would shift every later file's data: it counts as the wrong disk.
     DWORD dwExpected = ExpectedVolumeData(TreeDataBytes(m_root), m_nDiskType, m_wDisk);
-    CString strPath = m_strSourceDir + "\\" + DATAVOLUME_NAME;
     for (;;) {
         if (bAsk && !m_pfnCallback(SCB_INSERTDISK, m_wDisk, static_cast<BYTE>(m_strSourceDir[0]))) {
             SetLastError(SETUP_E_COPY);
             return FALSE;
         }
         bAsk = TRUE;
+        // Looked up after each answer: an unattended run points the engine
+        // at the folder that holds the disk.
+        CString strPath = m_strSourceDir + "\\" + DATAVOLUME_NAME;
         if (CheckFileExists(strPath) != ERROR_SUCCESS)
             continue;
         try {

@@ -1,10 +1,12 @@
-// File errors of the engine turned into what the user sees: most go to the
-// shell's messages through the callback, two are message boxes of their own.
+// What the engine tells the user and the log of the run. File errors: most
+// go to the shell's messages through the callback, two are message boxes of
+// their own.
 #include "SetupMngr.h"
 
 #include "framework/CWinApp.h"
 #include "platform/FileUtil.h"
 
+#include <cstdarg>
 #include <cstdio>
 
 namespace {
@@ -19,6 +21,20 @@ void CSetupMngr::ReportError(int nError, INT_PTR lArg)
 {
     DWORD dwError = GetLastError();
     m_pfnCallback(SCB_ERROR, nError, lArg);
+    SetLastError(dwError);
+}
+
+void CSetupMngr::Log(const char* pszFormat, ...)
+{
+    if (!m_pfnCallback)
+        return;
+    DWORD dwError = GetLastError();
+    CString strLine;
+    va_list args;
+    va_start(args, pszFormat);
+    strLine.FormatV(pszFormat, args);
+    va_end(args);
+    m_pfnCallback(SCB_LOG, reinterpret_cast<INT_PTR>(&strLine), 0);
     SetLastError(dwError);
 }
 

@@ -55,5 +55,11 @@ BOOL CSetupMngr::CreateProgramFolder()
         pItem->m_strCommand = pFile->m_strPath;
     }
     NoteProgramFolder(m_rollback, m_strProgramFolder, items);
-    return CreateProgmanGroupWithItems(m_strProgramFolder, items);
+    BOOL bCreated = CreateProgmanGroupWithItems(m_strProgramFolder, items);
+    Log("program folder \"%s\" (%s): %s", static_cast<const char*>(m_strProgramFolder),
+        m_rollback.m_bGroupExisted ? "there before" : "new", bCreated ? "created" : "failed");
+    for (int i = 0; bCreated && i < items.GetSize(); ++i)
+        Log("program item \"%s\": %s", static_cast<const char*>(items[i]->m_strCaption),
+            static_cast<const char*>(items[i]->m_strCommand));
+    return bCreated;
 }

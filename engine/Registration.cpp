@@ -65,7 +65,10 @@ BOOL CSetupMngr::RegisterDlls()
             return FALSE;
         if (!WantsRegistration(pFile->m_dwFlags, dwExists == ERROR_FILE_NOT_FOUND))
             continue;
-        if (!RegisterServer(pFile->m_strPath)) {
+        BOOL bRegistered = RegisterServer(pFile->m_strPath);
+        Log("self-registration: %s: %s", static_cast<const char*>(pFile->m_strPath),
+            bRegistered ? "registered" : "failed");
+        if (!bRegistered) {
             if (m_pfnCallback)
                 ReportError(SCBE_DLLREGISTER, 0);
             return FALSE;

@@ -14,8 +14,6 @@
 #include <new>
 
 namespace {
-// Position of "InternalName" among the version strings.
-const int VERSION_INTERNAL_NAME = 3;
 const char UNINSTALLER_SIGNATURE[] = "UNINSTALL";
 // The product is told by the second dword of the identification block.
 const size_t PRODUCT_IDENT_OFFSET = 4;
@@ -36,12 +34,6 @@ void SetTopLevelPaths(CDirNode& root, const CString& strAppDir, const CString& s
     }
 }
 
-void DeleteNewFiles(const CInstalledFileList& files)
-{
-    for (POSITION pos = files.GetHeadPosition(); pos;)
-        DeleteFileA(files.GetNext(pos)->m_strPath);
-}
-
 BOOL IsListed(const CInstalledFileList& files, const CInstalledFile* pFile)
 {
     for (POSITION pos = files.GetHeadPosition(); pos;)
@@ -50,31 +42,21 @@ BOOL IsListed(const CInstalledFileList& files, const CInstalledFile* pFile)
     return FALSE;
 }
 
-// Last kept, first back: a name kept twice ends with its oldest file.
-void RestoreKeptFiles(std::vector<CFileGuard>& kept)
+const char* Outcome(BOOL bDone)
 {
-    for (auto it = kept.rbegin(); it != kept.rend(); ++it)
-        it->Undo();
-}
-
-// Parents were noted before their subdirectories; one that is not empty
-// held something before the run, or something the run could not take back.
-void RemoveCreatedDirs(const CStringArray& dirs)
-{
-    for (int i = dirs.GetSize() - 1; i >= 0; --i)
-        RemoveDirectoryA(dirs[i]);
+    return bDone ? "done" : "failed";
 }
 
 // A key that existed gets back exactly what it held; one the run created goes.
-BOOL RestoreClassKey(BOOL bWritten, BOOL bExisted, const char* pszKey, const CRegKeyCopy& old)
+BOOL RestoreKey(HKEY hRoot, BOOL bWritten, BOOL bExisted, const char* pszKey, const CRegKeyCopy& old)
 {
     if (!bWritten)
         return TRUE;
     if (!bExisted) {
-        DeleteRegKeyTree(HKEY_CLASSES_ROOT, pszKey);
+        DeleteRegKeyTree(hRoot, pszKey);
         return TRUE;
     }
-    return RestoreRegKeyTree(HKEY_CLASSES_ROOT, pszKey, old) == ERROR_SUCCESS;
+    return RestoreRegKeyTree(hRoot, pszKey, old) == ERROR_SUCCESS;
 }
 
 // FALSE when a kept value could not be written back: the key then holds
@@ -159,44 +141,67 @@ BOOL CSetupMngr::Rollback()
 {
     ChangeDirectory(-2);
     SetTopLevelPaths(m_root, m_strDestDir, m_strSystemDir);
+    RollbackFiles();
 
     RollbackInfo& rb = m_rollback;
-    if (rb.m_bProgramFolderWritten)
-        RemoveProgmanItems(m_strProgramFolder, rb.m_addedItems, !rb.m_bGroupExisted);
-    // No class registration may point at a library about to be deleted.
-    for (POSITION pos = rb.m_registeredFiles.GetHeadPosition(); pos;) {
-        const CInstalledFile* pFile = rb.m_registeredFiles.GetNext(pos);
-        if (IsListed(rb.m_newFiles, pFile))
-            UnregisterServer(pFile->m_strPath);
-    }
-    if (rb.m_bUninstallerNew)
-        DeleteFileA(m_strDestDir + "\\Uninst.exe");
-    DeleteNewFiles(rb.m_newFiles);
-    RestoreKeptFiles(rb.m_keptFiles);
-    RemoveCreatedDirs(rb.m_createdDirs);
-
     CSystemKeys keys(*this);
     BOOL bRestored = RestoreOrDelete(rb.m_bAppPathWritten, rb.m_bAppPathExisted, keys.m_strAppPathKey, nullptr,
                                      rb.m_strOldAppPath, "Path", rb.m_strOldAppPathDir);
     DWORD dwError = GetLastError();
-    if (!RestoreOrDelete(rb.m_bUninstallKeyWritten, rb.m_bUninstallKeyExisted, keys.m_strUninstallKey,
-                         "DisplayName", rb.m_strOldDisplayName, "UninstallString", rb.m_strOldUninstallString)) {
+    if (!RestoreKey(HKEY_LOCAL_MACHINE, rb.m_bUninstallKeyWritten, rb.m_bUninstallKeyExisted, keys.m_strUninstallKey,
+                    rb.m_oldUninstallKey)) {
         bRestored = FALSE;
         dwError = GetLastError();
     }
     LowerSharedCounts(rb.m_sharedFiles);
-    if (!RestoreClassKey(m_bExtKeyWritten, m_bExtKeyExisted, keys.m_strExtKey, rb.m_oldExtKey)) {
+    if (!RestoreKey(HKEY_CLASSES_ROOT, m_bExtKeyWritten, m_bExtKeyExisted, keys.m_strExtKey, rb.m_oldExtKey)) {
         bRestored = FALSE;
         dwError = GetLastError();
     }
-    if (!RestoreClassKey(m_bDocTypeWritten, m_bDocTypeExisted, keys.m_strDocType, rb.m_oldDocType)) {
+    if (!RestoreKey(HKEY_CLASSES_ROOT, m_bDocTypeWritten, m_bDocTypeExisted, keys.m_strDocType, rb.m_oldDocType)) {
         bRestored = FALSE;
         dwError = GetLastError();
     }
+    Log("rollback: registry entries %s", bRestored ? "restored or deleted" : "not all restored");
     if (bRestored)
         return TRUE;
     SetLastError(dwError);
     return FALSE;
+}
+
+// The program items first, then the libraries, while their files are still
+// there; the files back in reverse order; the directories deepest first.
+void CSetupMngr::RollbackFiles()
+{
+    RollbackInfo& rb = m_rollback;
+    if (rb.m_bProgramFolderWritten)
+        Log("rollback: %d program items removed from \"%s\": %s", rb.m_addedItems.GetSize(),
+            static_cast<const char*>(m_strProgramFolder),
+            Outcome(RemoveProgmanItems(m_strProgramFolder, rb.m_addedItems, !rb.m_bGroupExisted)));
+    // No class registration may point at a library about to be deleted.
+    for (POSITION pos = rb.m_registeredFiles.GetHeadPosition(); pos;) {
+        const CInstalledFile* pFile = rb.m_registeredFiles.GetNext(pos);
+        if (IsListed(rb.m_newFiles, pFile))
+            Log("rollback: unregistered %s: %s", static_cast<const char*>(pFile->m_strPath),
+                Outcome(UnregisterServer(pFile->m_strPath)));
+    }
+    if (rb.m_bUninstallerNew)
+        Log("rollback: deleted %s\\Uninst.exe: %s", static_cast<const char*>(m_strDestDir),
+            Outcome(DeleteFileA(m_strDestDir + "\\Uninst.exe")));
+    for (POSITION pos = rb.m_newFiles.GetHeadPosition(); pos;) {
+        const CString& strPath = rb.m_newFiles.GetNext(pos)->m_strPath;
+        Log("rollback: deleted %s: %s", static_cast<const char*>(strPath), Outcome(DeleteFileA(strPath)));
+    }
+    // Last kept, first back: a name kept twice ends with its oldest file.
+    for (auto it = rb.m_keptFiles.rbegin(); it != rb.m_keptFiles.rend(); ++it) {
+        CString strHome = it->GetHome();
+        Log("rollback: restored %s: %s", static_cast<const char*>(strHome), Outcome(it->Undo()));
+    }
+    // A directory that is not empty held something before the run, or
+    // something the run could not take back.
+    for (int i = rb.m_createdDirs.GetSize() - 1; i >= 0; --i)
+        Log("rollback: removed directory %s: %s", static_cast<const char*>(rb.m_createdDirs[i]),
+            Outcome(RemoveDirectoryA(rb.m_createdDirs[i])));
 }
 
 // Whatever the answer, m_pPrevInstall afterwards holds only an earlier

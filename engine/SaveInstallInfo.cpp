@@ -28,6 +28,7 @@ BOOL CSetupMngr::SaveInstallInfo()
         ar.Close();
         file.Close();
         MoveIntoPlace(temp, strTarget, dwExists == ERROR_SUCCESS);
+        Log("install information saved: %s", static_cast<const char*>(strTarget));
         ReleaseKeptFiles();
         return TRUE;
     } catch (CException& e) {

@@ -43,10 +43,14 @@ public:
     BOOL CheckReadOnly(CInstalledFile* pFile, int& nAnswer);
     BOOL CopyFileData(CInstalledFile* pFile);
     BOOL SkipFileData(CInstalledFile* pFile);
+    // Counts a file written into place and logs it.
+    void LogCopied(const CInstalledFile* pFile, const char* pszHow);
     BOOL OpenDataVolume();
     void ReportFileError(const CException* pException, const CString& strPath);
     // Reports through the callback; the last-error value stays as it was.
     void ReportError(int nError, INT_PTR lArg);
+    // A line for the log of the run, through the callback.
+    void Log(const char* pszFormat, ...);
     // Moves a finished temporary file to its target; a file there is kept
     // aside for a rollback. Throws the framework's file exception.
     void MoveIntoPlace(CFileGuard& temp, const CString& strTarget, BOOL bTargetExists);
@@ -65,9 +69,12 @@ public:
     ATOM m_atomApp = 0;
     ATOM m_atomSystem = 0;
     CSetupMngr* m_pPrevInstall = nullptr;
+    // The bytes this run wrote into files, the uninstaller's among them.
+    ULONGLONG m_ullBytesCopied = 0;
 
 private:
     BOOL ReadSetupData();
     // The run is complete: the files it kept for a rollback go.
     void ReleaseKeptFiles();
+    void RollbackFiles();
 };

@@ -9,6 +9,7 @@
 
 #include "platform/Registry.h"
 #include "platform/RegistryTree.h"
+#include "platform/VersionInfo.h"
 
 namespace {
 const char DOC_TYPE_DESCRIPTION[] = "Tilewright Resource";
@@ -27,6 +28,24 @@ LONG NoteKeyExists(HKEY hRoot, const char* pszKey, BOOL& bExisted)
     return lResult == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : lResult;
 }
 
+const char* RootName(HKEY hRoot)
+{
+    return hRoot == HKEY_CLASSES_ROOT ? "HKEY_CLASSES_ROOT" : "HKEY_LOCAL_MACHINE";
+}
+
+// Writes a string value and logs it beside the value it replaces.
+LONG WriteString(CSetupMngr& mngr, HKEY hRoot, const char* pszKey, const char* pszName, const char* pszText)
+{
+    CString strOld;
+    CString strWas = GetRegString(hRoot, pszKey, pszName, strOld) == ERROR_SUCCESS ? "\"" + strOld + "\""
+                                                                                    : CString("not set");
+    LONG lResult = SetRegString(hRoot, pszKey, pszName, pszText);
+    mngr.Log("registry %s: %s\\%s, %s = \"%s\" (was %s)", lResult == ERROR_SUCCESS ? "written" : "refused",
+             RootName(hRoot), pszKey, pszName && *pszName ? pszName : "(default)", pszText,
+             static_cast<const char*>(strWas));
+    return lResult;
+}
+
 // Keeps the two values of a key that existed before they are overwritten.
 LONG KeepOldValues(const char* pszKey, const char* pszFirst, CString& strFirst,
                    const char* pszSecond, CString& strSecond)
@@ -38,17 +57,17 @@ LONG KeepOldValues(const char* pszKey, const char* pszFirst, CString& strFirst,
 }
 
 // Creates the key, notes it as written, then writes its two values.
-LONG WriteKeyValues(const char* pszKey, BOOL& bWritten, const char* pszFirst,
+LONG WriteKeyValues(CSetupMngr& mngr, const char* pszKey, BOOL& bWritten, const char* pszFirst,
                     const char* pszFirstText, const char* pszSecond, const char* pszSecondText)
 {
     LONG lResult = CreateRegKey(HKEY_LOCAL_MACHINE, pszKey);
     if (lResult != ERROR_SUCCESS)
         return lResult;
     bWritten = TRUE;
-    lResult = SetRegString(HKEY_LOCAL_MACHINE, pszKey, pszFirst, pszFirstText);
+    lResult = WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, pszFirst, pszFirstText);
     if (lResult != ERROR_SUCCESS)
         return lResult;
-    return SetRegString(HKEY_LOCAL_MACHINE, pszKey, pszSecond, pszSecondText);
+    return WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, pszSecond, pszSecondText);
 }
 
 // TRUE when the earlier installation already counted this shared file.
@@ -112,6 +131,9 @@ BOOL CountSharedFiles(CSetupMngr& mngr)
             != ERROR_SUCCESS)
             return FALSE;
         mngr.m_rollback.m_sharedFiles.AddTail(pFile);
+        mngr.Log("registry written: HKEY_LOCAL_MACHINE\\%s, %s = %lu (%s)", SYSKEY_SHARED_DLLS,
+                 static_cast<const char*>(pFile->m_strPath), static_cast<unsigned long>(dwCount),
+                 lResult == ERROR_SUCCESS ? "raised by one" : "was not set");
     }
     return TRUE;
 }
@@ -125,6 +147,34 @@ LONG KeepKeyTree(const char* pszKey, BOOL& bExisted, CRegKeyCopy& copy)
     return SaveRegKeyTree(HKEY_CLASSES_ROOT, pszKey, copy);
 }
 
+LONG WriteDword(CSetupMngr& mngr, const char* pszKey, const char* pszName, DWORD dwValue)
+{
+    LONG lResult = SetRegDword(HKEY_LOCAL_MACHINE, pszKey, pszName, dwValue);
+    mngr.Log("registry %s: HKEY_LOCAL_MACHINE\\%s, %s = %lu", lResult == ERROR_SUCCESS ? "written" : "refused",
+             pszKey, pszName, static_cast<unsigned long>(dwValue));
+    return lResult;
+}
+
+// What the list of installed programs and deployment tools read of the
+// product beside its name and uninstaller: version and maker as the main
+// program's version resource gives them, where it lives, its size in KB.
+BOOL DescribeProduct(CSetupMngr& mngr, const CSystemKeys& keys)
+{
+    CString strings[VERSION_STRING_COUNT];
+    GetVersionStrings(keys.m_strMainPath, strings);
+    DWORD dwKilobytes = static_cast<DWORD>((static_cast<ULONGLONG>(mngr.m_dwBytesTotal) + 1023) / 1024);
+    const char* pszKey = keys.m_strUninstallKey;
+    return WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, "DisplayVersion", strings[VERSION_PRODUCT_VERSION])
+               == ERROR_SUCCESS
+           && WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, "Publisher", strings[VERSION_COMPANY_NAME])
+                  == ERROR_SUCCESS
+           && WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, "InstallLocation", mngr.m_strDestDir) == ERROR_SUCCESS
+           && WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, "DisplayIcon", keys.m_strMainPath) == ERROR_SUCCESS
+           && WriteDword(mngr, pszKey, "EstimatedSize", dwKilobytes) == ERROR_SUCCESS
+           && WriteDword(mngr, pszKey, "NoModify", 1) == ERROR_SUCCESS
+           && WriteDword(mngr, pszKey, "NoRepair", 1) == ERROR_SUCCESS;
+}
+
 // The document type with its open command, and the extension that names it.
 BOOL RegisterDocumentType(CSetupMngr& mngr, const CSystemKeys& keys)
 {
@@ -132,14 +182,12 @@ BOOL RegisterDocumentType(CSetupMngr& mngr, const CSystemKeys& keys)
         || CreateRegKey(HKEY_CLASSES_ROOT, keys.m_strDocType) != ERROR_SUCCESS)
         return FALSE;
     mngr.m_bDocTypeWritten = TRUE;
-    if (SetRegString(HKEY_CLASSES_ROOT, keys.m_strDocType, nullptr, DOC_TYPE_DESCRIPTION)
-        != ERROR_SUCCESS)
+    if (WriteString(mngr, HKEY_CLASSES_ROOT, keys.m_strDocType, nullptr, DOC_TYPE_DESCRIPTION) != ERROR_SUCCESS)
         return FALSE;
 
     CString strCommand;
     if (!MakeOpenCommand(keys.m_strMainPath, strCommand)
-        || SetRegString(HKEY_CLASSES_ROOT, keys.m_strOpenCommandKey, nullptr, strCommand)
-               != ERROR_SUCCESS)
+        || WriteString(mngr, HKEY_CLASSES_ROOT, keys.m_strOpenCommandKey, nullptr, strCommand) != ERROR_SUCCESS)
         return FALSE;
 
     if (KeepKeyTree(keys.m_strExtKey, mngr.m_bExtKeyExisted, mngr.m_rollback.m_oldExtKey) != ERROR_SUCCESS)
@@ -147,10 +195,8 @@ BOOL RegisterDocumentType(CSetupMngr& mngr, const CSystemKeys& keys)
     // Noted before the write: a write that creates the key and then fails
     // has still touched it.
     mngr.m_bExtKeyWritten = TRUE;
-    return SetRegString(HKEY_CLASSES_ROOT, keys.m_strExtKey, nullptr, keys.m_strDocType)
-               == ERROR_SUCCESS
-           && SetRegString(HKEY_CLASSES_ROOT, keys.m_strShellNewKey, "NullFile", "")
-                  == ERROR_SUCCESS;
+    return WriteString(mngr, HKEY_CLASSES_ROOT, keys.m_strExtKey, nullptr, keys.m_strDocType) == ERROR_SUCCESS
+           && WriteString(mngr, HKEY_CLASSES_ROOT, keys.m_strShellNewKey, "NullFile", "") == ERROR_SUCCESS;
 }
 }
 
@@ -169,16 +215,18 @@ BOOL CSetupMngr::UpdateSystem()
         != ERROR_SUCCESS)
         return FALSE;
     if (rb.m_bUninstallKeyExisted
-        && KeepOldValues(keys.m_strUninstallKey, "DisplayName", rb.m_strOldDisplayName,
-                         "UninstallString", rb.m_strOldUninstallString) != ERROR_SUCCESS)
+        && (KeepOldValues(keys.m_strUninstallKey, "DisplayName", rb.m_strOldDisplayName, "UninstallString",
+                          rb.m_strOldUninstallString) != ERROR_SUCCESS
+            || SaveRegKeyTree(HKEY_LOCAL_MACHINE, keys.m_strUninstallKey, rb.m_oldUninstallKey) != ERROR_SUCCESS))
         return FALSE;
 
-    if (WriteKeyValues(keys.m_strAppPathKey, rb.m_bAppPathWritten, nullptr, keys.m_strMainPath,
+    if (WriteKeyValues(*this, keys.m_strAppPathKey, rb.m_bAppPathWritten, nullptr, keys.m_strMainPath,
                        "Path", m_strDestDir) != ERROR_SUCCESS)
         return FALSE;
-    if (WriteKeyValues(keys.m_strUninstallKey, rb.m_bUninstallKeyWritten, "DisplayName",
+    if (WriteKeyValues(*this, keys.m_strUninstallKey, rb.m_bUninstallKeyWritten, "DisplayName",
                        m_strProductName, "UninstallString", m_strDestDir + "\\Uninst.exe")
-        != ERROR_SUCCESS)
+            != ERROR_SUCCESS
+        || !DescribeProduct(*this, keys))
         return FALSE;
 
     if (!CountSharedFiles(*this))

@@ -13,6 +13,8 @@ enum : int {
     SCB_STATUSTEXT = 2,
     SCB_READONLY = 4,
     SCB_INSERTDISK = 5,
+    // A line for the log of the run: nArg is the text; the answer is 1.
+    SCB_LOG = 6,
 };
 
 // Sub-codes of SCB_ERROR.

@@ -14,6 +14,9 @@ const DWORD VERCHECK_IN_USE = 8;
 // "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
 // "OriginalFilename", "ProductName", "ProductVersion".
 const int VERSION_STRING_COUNT = 8;
+const int VERSION_COMPANY_NAME = 0;
+const int VERSION_INTERNAL_NAME = 3;
+const int VERSION_PRODUCT_VERSION = 7;
 
 // Reads the eight strings from the string table of the file's first
 // translation. TRUE only when all eight are present; on a missing one it

@@ -223,6 +223,9 @@ inline std::vector<CCall>& Calls()
 
 inline int __cdecl RecordingCallback(int nType, INT_PTR nArg, INT_PTR pArg)
 {
+    // Log lines are no request to the user.
+    if (nType == SCB_LOG)
+        return 1;
     CCall call{nType, nArg, pArg, std::string()};
     if (nType == SCB_ERROR && (nArg == SCBE_FILEINUSE || nArg == SCBE_CREATEDIR) && pArg)
         call.strText = *reinterpret_cast<const CString*>(pArg);

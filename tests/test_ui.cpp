@@ -163,7 +163,8 @@ TEST_F(ShellDialogs, UnknownRequestsAnswerOneSilently)
     EXPECT_EQ(1, SetupCallback(SCB_ERROR, 9, 0));
     EXPECT_EQ(1, SetupCallback(3, 0, 0));
     EXPECT_EQ(1, SetupCallback(-1, 0, 0));
-    EXPECT_EQ(1, SetupCallback(6, 0, 0));
+    EXPECT_EQ(1, SetupCallback(7, 0, 0));
+    EXPECT_EQ(1, SetupCallback(SCB_LOG, 0, 0)) << "a log line without text";
     EXPECT_TRUE(NoBoxAppears());
 }
 
