@@ -7,6 +7,7 @@
 #include "framework/CWinApp.h"
 #include "ui/Backdrop.h"
 #include "ui/SetupCallback.h"
+#include "ui/SetupLog.h"
 #include "ui/resource.h"
 #include "wizard/MyPropertySheet.h"
 
@@ -136,9 +137,18 @@ void CSetupDlg::RepaintBackdrop()
 // Without a parent the sheet is owned by the backdrop; it has no Help button.
 INT_PTR CSetupDlg::RunWizard()
 {
+    LogLoaded(m_engine);
     CMyPropertySheet sheet;
     sheet.m_psh.dwFlags &= ~static_cast<DWORD>(PSH_HASHELP);
-    return sheet.DoModal();
+    INT_PTR nResult = sheet.DoModal();
+    if (nResult == ID_WIZFINISH) {
+        CString strLine;
+        strLine.Format("destination: %s (from the wizard)", static_cast<const char*>(m_engine.m_strDestDir));
+        LogLine(strLine);
+        strLine.Format("program folder: %s (from the wizard)", static_cast<const char*>(m_engine.m_strProgramFolder));
+        LogLine(strLine);
+    }
+    return nResult;
 }
 
 void CSetupDlg::CreateProgress()

@@ -1,5 +1,7 @@
 #include "SetupSequence.h"
 
+const char MSG_SETUP_COMPLETED[] = "The Setup was completed successfully.";
+
 namespace {
 const char MSG_GENERAL[] = "An error has occurred. The Setup will be cancelled.";
 const char MSG_NOT_RESTORED[] =
@@ -79,7 +81,7 @@ void RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK 
     if (windows.RunWizard() != ID_WIZFINISH)
         return;
     if (InstallPhases(steps, windows))
-        strFinalMessage = "The Setup was completed successfully.";
+        strFinalMessage = MSG_SETUP_COMPLETED;
     else if (!steps.Rollback())
         windows.ShowMessage(MSG_NOT_RESTORED, MB_OK | MB_ICONHAND);
 }

@@ -4,6 +4,9 @@
 #include "SetupSteps.h"
 #include "SetupWindows.h"
 
+// The final message of a complete installation.
+extern const char MSG_SETUP_COMPLETED[];
+
 // The property sheet's result when the user pressed Finish.
 const INT_PTR ID_WIZFINISH = 12325;
 

@@ -6,7 +6,6 @@ namespace {
 // A synchronous broadcast that a hung window of the desktop cannot stall:
 // each window gets this long to answer.
 const UINT BROADCAST_TIMEOUT_MS = 5000;
-const char INSTANCE_MUTEX_NAME[] = "MessageCode.SetupInstance";
 }
 
 CSingleInstanceDlg::CSingleInstanceDlg(UINT nIDTemplate, HWND hParent) : CDialog(nIDTemplate, hParent)
@@ -21,7 +20,7 @@ LRESULT CSingleInstanceDlg::CreateSingleInstance(WPARAM wParam, LPARAM lParam)
 {
     if (DefWindowProc(WM_CREATE, wParam, lParam) == -1)
         return -1;
-    m_instanceMutex.Attach(CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX_NAME));
+    m_instanceMutex.Attach(CreateMutexA(nullptr, FALSE, SETUP_INSTANCE_MUTEX));
     m_bFirstInstance = m_instanceMutex.IsEmpty() || GetLastError() != ERROR_ALREADY_EXISTS;
     DWORD_PTR dwResult = 0;
     SendMessageTimeoutA(HWND_BROADCAST, g_nMessageCode, 1, reinterpret_cast<LPARAM>(m_hWnd),

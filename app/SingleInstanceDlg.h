@@ -12,6 +12,9 @@
 // The id of the registered message "MessageCode".
 extern UINT g_nMessageCode;
 
+// Held by the running copy for its whole life, interactive or not.
+const char SETUP_INSTANCE_MUTEX[] = "MessageCode.SetupInstance";
+
 class CSingleInstanceDlg : public CDialog {
 public:
     explicit CSingleInstanceDlg(UINT nIDTemplate, HWND hParent = nullptr);

@@ -235,6 +235,27 @@ inline void AnswerUntilEnd(DWORD pid, CChildProcess& setup, const CAnswers& answ
     result.nExitCode = setup.WaitForExit(INSTALL_WAIT_MS);
 }
 
+// How an unattended run ended, and whether it ever showed a window.
+struct CSilentRun {
+    long nExitCode = -1;
+    bool bWindowShown = false;
+};
+
+inline CSilentRun RunSilently(const std::string& setupExe, const std::string& args)
+{
+    CSilentRun run;
+    CChildProcess setup;
+    if (!setup.Start(setupExe, args))
+        return run;
+    WindowQuery query;
+    query.dwProcessId = setup.Id();
+    for (DWORD dwStart = GetTickCount(); run.nExitCode == -1 && GetTickCount() - dwStart < INSTALL_WAIT_MS;) {
+        run.bWindowShown = run.bWindowShown || FindTopWindow(query) != nullptr;
+        run.nExitCode = setup.WaitForExit(20);
+    }
+    return run;
+}
+
 // Walks the wizard with the proposed destination and folder, answers the
 // questions of the destination page with Yes, then answers as told.
 inline CDriven DriveSetup(const std::string& setupExe, const CAnswers& answers = CAnswers())

@@ -4,6 +4,8 @@
 #include "DesktopHelpers.h"
 #include "InstallRun.h"
 
+#include "platform/VersionInfo.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -57,6 +59,40 @@ void ExpectInstalled()
     for (const char* pszItem : {"Mapsmith", "Tilewright ActiveX Help", "Mapsmith Help", "Joust - VB", "Orbit - VB",
                                 "Joust - Delphi", "Orbit - Delphi"})
         EXPECT_EQ(0u, CheckFileExists((group + "\\" + pszItem + ".lnk").c_str())) << "program item " << pszItem;
+}
+
+// What "reg query" prints for the product's Uninstall entry.
+std::string QueryUninstallEntry()
+{
+    char szTemp[MAX_PATH];
+    GetTempPathA(MAX_PATH, szTemp);
+    std::string out = std::string(szTemp) + "e2e-reg-query.txt";
+    DeleteFileA(out.c_str());
+    char szSystem[MAX_PATH];
+    GetSystemDirectoryA(szSystem, MAX_PATH);
+    CChildProcess reg;
+    std::string args = "/c reg query \"HKLM\\" + std::string(KEY_UNINSTALL) + "\" > \"" + out + "\"";
+    if (!reg.Start(std::string(szSystem) + "\\cmd.exe", args) || reg.WaitForExit(INSTALL_WAIT_MS) != 0)
+        return "";
+    std::vector<BYTE> text = ReadBytes(out);
+    return std::string(text.begin(), text.end());
+}
+
+// "name  REG_SZ  value" in reg's listing, blanks folded.
+std::string RegLine(const char* pszName, const char* pszType, const std::string& value)
+{
+    return std::string(pszName) + " " + pszType + " " + value;
+}
+
+std::string FoldBlanks(const std::string& text)
+{
+    std::string folded;
+    for (char ch : text) {
+        bool bBlank = ch == ' ' || ch == '\t';
+        if (!bBlank || (!folded.empty() && folded.back() != ' '))
+            folded += bBlank ? ' ' : ch;
+    }
+    return folded;
 }
 
 class Install : public ::testing::Test {
@@ -177,6 +213,61 @@ TEST_F(Install, SecondCopyEndsWhileTheFirstIsBusy)
     EXPECT_EQ(0, nSecondExit) << "the second copy must end by itself while the first is busy";
     EXPECT_FALSE(bSecondWizard) << "the second copy showed a wizard of its own";
     EXPECT_EQ(MSG_SUCCESS, m_first.finalMessage) << "the first copy's installation";
+}
+
+// An unattended install: no window at all, the proposed destination and
+// folder, exit code 0, the same result as the driven install, the values
+// deployment tools read in the Uninstall entry, and a log that tells what
+// was done.
+TEST_F(Install, SilentInstallWithALog)
+{
+    std::string medium = MakeMedium("silent", "2");
+    ASSERT_FALSE(medium.empty()) << "mkmedium failed";
+    std::string log = medium + "\\Setup log.txt";
+    CSilentRun run = RunSilently(medium + "\\Setup.exe", "/s -Log=\"" + log + "\"");
+    EXPECT_EQ(0, run.nExitCode);
+    EXPECT_FALSE(run.bWindowShown) << "a silent run showed a window";
+    ExpectInstalled();
+
+    CString strings[VERSION_STRING_COUNT];
+    ASSERT_TRUE(GetVersionStrings((std::string(INSTALL_DEST) + "\\Mapsmith.exe").c_str(), strings));
+    std::string entry = FoldBlanks(QueryUninstallEntry());
+    for (const std::string& line :
+         {RegLine("DisplayVersion", "REG_SZ", static_cast<const char*>(strings[VERSION_PRODUCT_VERSION])),
+          RegLine("Publisher", "REG_SZ", "Tilewright Software"), RegLine("InstallLocation", "REG_SZ", INSTALL_DEST),
+          RegLine("DisplayIcon", "REG_SZ", std::string(INSTALL_DEST) + "\\Mapsmith.exe"),
+          RegLine("NoModify", "REG_DWORD", "0x1"), RegLine("NoRepair", "REG_DWORD", "0x1"),
+          RegLine("EstimatedSize", "REG_DWORD", "0x")})
+        EXPECT_NE(std::string::npos, entry.find(line)) << "reg query lacks \"" << line << "\" in:\n" << entry;
+
+    std::vector<BYTE> bytes = ReadBytes(log);
+    std::string text(bytes.begin(), bytes.end());
+    for (const std::string& line :
+         {std::string("start: ") + medium + "\\Setup.exe, version ", std::string("command line: /s -Log="),
+          std::string("loaded: Tilewright, "), std::string("destination: C:\\Tilewright (proposed)"),
+          std::string("program folder: Tilewright (proposed)"),
+          std::string("file copied: C:\\Tilewright\\Mapsmith.exe ("),
+          std::string("registry written: HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App "
+                      "Paths\\Mapsmith.exe, (default) = \"C:\\Tilewright\\Mapsmith.exe\" (was not set)"),
+          std::string("self-registration: C:\\Tilewright\\Tilewrig.ocx: registered"),
+          std::string("program item \"Mapsmith\": C:\\Tilewright\\Mapsmith.exe"),
+          std::string("install information saved: C:\\Tilewright\\Setup.inf"),
+          std::string("final message: The Setup was completed successfully."), std::string("end: exit code 0, ")})
+        EXPECT_NE(std::string::npos, text.find(line)) << "the log lacks \"" << line << "\"";
+    EXPECT_NE(std::string::npos, text.find(" ms  end: ")) << "each line starts with its milliseconds";
+}
+
+// Administrators copy the disks of a medium into folders "disk1", "disk2",
+// ...: the silent run takes each next disk from its folder, without asking.
+TEST_F(Install, SilentMultiDiskInstallFromDiskFolders)
+{
+    std::string medium = MakeMedium("silent-multi", "0");
+    ASSERT_FALSE(medium.empty()) << "mkmedium failed";
+    ASSERT_TRUE(CopyFileA(BuildPath("app\\Setup.exe").c_str(), (medium + "\\disk1\\Setup.exe").c_str(), FALSE));
+    CSilentRun run = RunSilently(medium + "\\disk1\\Setup.exe", "/S");
+    EXPECT_EQ(0, run.nExitCode);
+    EXPECT_FALSE(run.bWindowShown) << "a silent run showed a window";
+    ExpectInstalled();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <shlobj.h>
 
+#include <functional>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -318,6 +319,55 @@ TEST_F(Faults, ReadOnlyTargetsReplacedOrKept)
     }
 }
 
+// Unattended runs that must refuse or give up: each ends with its exit code,
+// shows no window, and leaves the machine as it was.
+TEST_F(Faults, SilentRefusalsAndFailures)
+{
+    // prepare makes the machine the snapshot shows; hold takes something
+    // for the run's time.
+    struct CCase {
+        const char* pszName;
+        std::string args;
+        long nExitCode;
+        std::function<void()> prepare;
+        std::function<void()> hold;
+    };
+    HANDLE hHeld = INVALID_HANDLE_VALUE;
+    HANDLE hMutex = nullptr;
+    std::string readMe = std::string(INSTALL_DEST) + "\\ReadMe.txt";
+    const CCase cases[] = {
+        {"silent: an unknown switch", "/S /Quiet", 1639, [] {}, [] {}},
+        {"silent: a destination without drive", "/S /DIR=Tilewright", 1639, [] {}, [] {}},
+        {"silent: a log that cannot be made", "/S /LOG=C:\\no\\such\\folder\\setup.log", 1639, [] {}, [] {}},
+        {"silent: another application in the destination", "/S", 145,
+         [] {
+             CreateDirectoryA(INSTALL_DEST, nullptr);
+             WriteBytes(std::string(INSTALL_DEST) + "\\Uninst.exe", {'M', 'Z'});
+         },
+         [] {}},
+        {"silent: a target in use", "/S", 32, [this] { InstallOnce(); },
+         [&] { hHeld = CreateFileA(readMe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr); }},
+        {"silent: another setup running", "/S", 1618, [] {},
+         [&] { hMutex = CreateMutexA(nullptr, FALSE, "MessageCode.SetupInstance"); }},
+    };
+    for (const CCase& c : cases) {
+        RemoveInstallation();
+        c.prepare();
+        auto before = TakeState(INSTALL_DEST);
+        c.hold();
+        CSilentRun run = RunSilently(s_single + "\\Setup.exe", c.args);
+        if (hHeld != INVALID_HANDLE_VALUE)
+            CloseHandle(hHeld);
+        if (hMutex)
+            CloseHandle(hMutex);
+        hHeld = INVALID_HANDLE_VALUE;
+        hMutex = nullptr;
+        EXPECT_EQ(c.nExitCode, run.nExitCode) << c.pszName;
+        EXPECT_FALSE(run.bWindowShown) << c.pszName << ": a window was shown";
+        ExpectRolledBack(c.pszName, before, INSTALL_DEST);
+    }
+}
+
 class MultiDisk : public Faults {
 protected:
     void SetUp() override
@@ -438,6 +488,10 @@ TEST_F(Faults, FullDestinationDisk)
     EXPECT_NE(std::string::npos, run.boxes[0].find(drive)) << run.boxes[0];
     ExpectGaveUp(run);
     ExpectRolledBack("full destination disk", before, dest);
+
+    CSilentRun silent = RunSilently(s_single + "\\Setup.exe", "/S /DIR=" + dest);
+    EXPECT_EQ(112, silent.nExitCode) << "not enough space";
+    ExpectRolledBack("silent: full destination disk", before, dest);
     DeleteTree(dest);
 }
 

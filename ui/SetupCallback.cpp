@@ -3,6 +3,7 @@
 #include "ProgressDlg.h"
 #include "QuitQuestion.h"
 #include "SetupHost.h"
+#include "SetupLog.h"
 
 #include "framework/CWinApp.h"
 
@@ -18,33 +19,10 @@ const CString& StringArg(INT_PTR p)
 
 void ShowError(INT_PTR nCode, INT_PTR pArg)
 {
-    CString strMessage;
-    switch (nCode) {
-    case SCBE_GENERAL:
-        strMessage = "An error has occurred. The Setup will be cancelled.";
-        break;
-    case SCBE_FILEINUSE:
-        strMessage.Format("Can't access to the file %s.\r\nIt is used by Windows.\r\n"
-                          "Close all Windows-applications and restart the Setup.",
-                          static_cast<const char*>(StringArg(pArg)));
-        break;
-    case SCBE_DISKFULL:
-        strMessage.Format("There is not enough disk-space on drive %c: The Setup will be cancelled.",
-                          static_cast<char>(pArg & 0xFF));
-        break;
-    case SCBE_CREATEDIR:
-        strMessage.Format("Can't create the directory %s. Setup will be cancelled.",
-                          static_cast<const char*>(StringArg(pArg)));
-        break;
-    case SCBE_DLLREGISTER:
-        strMessage = "There has occurred an error during DLL-registration.";
-        break;
-    default:
-        return;
-    }
-    AfxMessageBox(strMessage, MB_OK | MB_ICONHAND);
+    CString strMessage = ErrorMessageText(nCode, pArg);
+    if (!strMessage.IsEmpty())
+        AfxMessageBox(strMessage, MB_OK | MB_ICONHAND);
 }
-
 int ReportToProgress(int nType, INT_PTR nArg)
 {
     CProgressDlg& dlg = g_pSetupDlg->GetProgressDlg();
@@ -71,6 +49,33 @@ int AskForDisk(INT_PTR nArg, INT_PTR pArg)
 }
 }
 
+CString ErrorMessageText(INT_PTR nCode, INT_PTR pArg)
+{
+    CString strMessage;
+    switch (nCode) {
+    case SCBE_GENERAL:
+        strMessage = "An error has occurred. The Setup will be cancelled.";
+        break;
+    case SCBE_FILEINUSE:
+        strMessage.Format("Can't access to the file %s.\r\nIt is used by Windows.\r\n"
+                          "Close all Windows-applications and restart the Setup.",
+                          static_cast<const char*>(StringArg(pArg)));
+        break;
+    case SCBE_DISKFULL:
+        strMessage.Format("There is not enough disk-space on drive %c: The Setup will be cancelled.",
+                          static_cast<char>(pArg & 0xFF));
+        break;
+    case SCBE_CREATEDIR:
+        strMessage.Format("Can't create the directory %s. Setup will be cancelled.",
+                          static_cast<const char*>(StringArg(pArg)));
+        break;
+    case SCBE_DLLREGISTER:
+        strMessage = "There has occurred an error during DLL-registration.";
+        break;
+    }
+    return strMessage;
+}
+
 int __cdecl SetupCallback(int nType, INT_PTR nArg, INT_PTR pArg)
 {
     switch (nType) {
@@ -84,6 +89,10 @@ int __cdecl SetupCallback(int nType, INT_PTR nArg, INT_PTR pArg)
         return g_pSetupDlg->AskReadOnly(StringArg(nArg));
     case SCB_INSERTDISK:
         return AskForDisk(nArg, pArg);
+    case SCB_LOG:
+        if (nArg)
+            LogLine(StringArg(nArg));
+        return 1;
     default:
         return 1;
     }

@@ -263,6 +263,19 @@ double RunSetup(const CMedium& medium)
     return dMs;
 }
 
+double RunSilentSetup(const CMedium& medium)
+{
+    CDesktopHelpers helpers;
+    CTimer timer;
+    CSilentRun run = RunSilently(medium.setupExe, "/S");
+    double dMs = timer.ElapsedMs();
+    if (run.nExitCode != 0) {
+        fprintf(stderr, "Setup.exe /S ended with %ld\n", run.nExitCode);
+        return -1.0;
+    }
+    return dMs;
+}
+
 double RunNsis(const CMedium&)
 {
     CChildProcess nsis;
@@ -342,6 +355,7 @@ int Run(int nRounds)
         {"NSIS silent installer", RunNsis, &enlarged, {}},
         {"plain copy (CopyFileA)", RunCopy, &enlarged, {}},
         {"Setup.exe, product's files only", RunSetup, &product, {}},
+        {"Setup.exe /S", RunSilentSetup, &enlarged, {}},
     };
     // Rounds interleave the contenders, so that drifts of the machine fall
     // on all of them alike; the page cache is hot for all after the first.
@@ -368,11 +382,13 @@ int Run(int nRounds)
            "product's\nmedians of %d runs, destination removed before each, warm Wine server, hot page cache\n\n",
            enlarged.ullBytes, static_cast<unsigned>(enlarged.files.size()),
            static_cast<unsigned>(product.files.size()), nRounds);
-    for (size_t i = 0; i < 3; ++i)
+    for (int i : {0, 4, 1, 2})
         PrintTimes(contenders[i]);
     double dSetup = Median(contenders[0].times);
-    printf("\n  Setup/copy  x%.2f\n  Setup/NSIS  x%.2f\n", dSetup / Median(contenders[2].times),
-           dSetup / Median(contenders[1].times));
+    double dSilent = Median(contenders[4].times);
+    printf("\n  Setup/copy  x%.2f\n  Setup/NSIS  x%.2f\n  Setup /S / NSIS silent  x%.2f\n",
+           dSetup / Median(contenders[2].times), dSetup / Median(contenders[1].times),
+           dSilent / Median(contenders[1].times));
     printf("\nthe fixed part of Setup.exe: the product's medium alone (%llu bytes)\n", product.ullBytes);
     PrintTimes(contenders[3]);
     return 0;

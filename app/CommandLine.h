@@ -1,0 +1,36 @@
+// The command line of an unattended installation. Switches are
+// case-insensitive, start with "/" or "-", and a value may be quoted, in
+// whole or after its "=":
+//   /S            silent: no window, no question; the answers are fixed
+//   /DIR=path     the destination, a full path with drive
+//   /GROUP=name   the program folder
+//   /LOG=file     a log of the run, one line per event
+//   /?            the usage text
+// A run without arguments is the interactive one, unchanged.
+#pragma once
+
+#include "framework/CString.h"
+
+extern const char SETUP_USAGE[];
+
+class CCommandLine {
+public:
+    // FALSE when an argument is no switch, or a switch is unknown, repeated
+    // or lacks its value; m_strError then names the first such argument.
+    BOOL Parse(const char* pszCommandLine);
+
+    BOOL m_bSilent = FALSE;
+    BOOL m_bUsage = FALSE;
+    CString m_strDir;    // empty: not given
+    CString m_strGroup;  // empty: not given
+    CString m_strLog;    // empty: no log
+    CString m_strError;
+
+private:
+    BOOL TakeSwitch(const CString& strSwitch);
+    BOOL TakeValue(const CString& strSwitch, const char* pszName, CString& strValue);
+};
+
+// The arguments after the program's own name in a command line as the
+// system hands it over.
+const char* SkipProgramName(const char* pszCommandLine);

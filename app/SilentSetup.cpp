@@ -1,0 +1,226 @@
+#include "SilentSetup.h"
+
+#include "SetupSequence.h"
+#include "SingleInstanceDlg.h"
+
+#include "framework/CHandle.h"
+#include "platform/FileUtil.h"
+#include "ui/SetupCallback.h"
+#include "ui/SetupLog.h"
+#include "wizard/MyPropertyPage3.h"
+
+#include <cctype>
+
+namespace {
+// The run the callback answers for; there is one at a time.
+CSilentSetup* s_pRun = nullptr;
+
+// More precise than "failed" for an administrator: a file in use, a disk
+// too small, another application in the destination.
+const DWORD REASON_IN_USE = ERROR_SHARING_VIOLATION;
+const DWORD REASON_DISK_FULL = ERROR_DISK_FULL;
+const DWORD REASON_OTHER_APPLICATION = ERROR_DIR_NOT_EMPTY;
+
+const CString& StringArg(INT_PTR p)
+{
+    return *reinterpret_cast<const CString*>(p);
+}
+
+void Log(const char* pszFormat, const char* pszArgument)
+{
+    CString strLine;
+    strLine.Format(pszFormat, pszArgument);
+    LogLine(strLine);
+}
+
+int FindDrive(const CSetupMngr& engine, char chLetter)
+{
+    for (int i = 0; i < engine.m_drives.GetSize(); ++i)
+        if (engine.DriveLetter(i) == toupper(static_cast<unsigned char>(chLetter)))
+            return i;
+    return -1;
+}
+}
+
+CSilentSetup::CSilentSetup(CSetupMngr& engine, const CCommandLine& commandLine)
+    : m_engine(engine), m_commandLine(commandLine)
+{
+    s_pRun = this;
+}
+
+CSilentSetup::~CSilentSetup()
+{
+    s_pRun = nullptr;
+}
+
+int CSilentSetup::Run()
+{
+    // A second copy changes nothing and leaves the first alone.
+    CKernelHandle mutex(CreateMutexA(nullptr, FALSE, SETUP_INSTANCE_MUTEX));
+    if (!mutex.IsEmpty() && GetLastError() == ERROR_ALREADY_EXISTS) {
+        LogLine("refused: another setup is running");
+        return SETUP_EXIT_ALREADY_RUNNING;
+    }
+    CEngineSteps steps(m_engine);
+    CString strFinalMessage;
+    UINT nFinalStyle = MB_ICONINFORMATION;
+    RunSetupSequence(steps, *this, SilentCallback, strFinalMessage, nFinalStyle);
+    Log("final message: %s", strFinalMessage);
+    return ExitCode(strFinalMessage);
+}
+
+int CSilentSetup::ExitCode(const CString& strFinalMessage) const
+{
+    if (strFinalMessage == MSG_SETUP_COMPLETED)
+        return SETUP_EXIT_SUCCESS;
+    if (m_nRefusal != SETUP_EXIT_SUCCESS)
+        return m_nRefusal;
+    if (m_dwReason == REASON_IN_USE || m_dwReason == REASON_DISK_FULL)
+        return static_cast<int>(m_dwReason);
+    return SETUP_EXIT_FAILED;
+}
+
+void CSilentSetup::CreateStatus(const char* pszText)
+{
+    Log("status: %s", pszText);
+}
+
+void CSilentSetup::SetStatusText(const char* pszText)
+{
+    Log("status: %s", pszText);
+}
+
+int CSilentSetup::ShowMessage(const char* pszText, UINT)
+{
+    NoteMessage(pszText, GetLastError());
+    return IDOK;
+}
+
+void CSilentSetup::NoteMessage(const char* pszText, DWORD dwError)
+{
+    CString strLine = CString("message: ") + pszText;
+    if (dwError != ERROR_SUCCESS)
+        LogLine(strLine, dwError);
+    else
+        LogLine(strLine);
+    if (dwError == ERROR_HANDLE_DISK_FULL)
+        dwError = REASON_DISK_FULL;
+    if (dwError == REASON_IN_USE || dwError == REASON_DISK_FULL)
+        m_dwReason = dwError;
+}
+
+// The wizard's choices, made without it. A choice the wizard would refuse,
+// or ask about, ends the run before anything is changed.
+INT_PTR CSilentSetup::RunWizard()
+{
+    m_strMediumDir = m_engine.m_strSourceDir;
+    LogLoaded(m_engine);
+    m_nRefusal = ChooseDestination();
+    if (m_nRefusal == SETUP_EXIT_SUCCESS)
+        m_nRefusal = ChooseFolder();
+    return m_nRefusal == SETUP_EXIT_SUCCESS ? ID_WIZFINISH : IDCANCEL;
+}
+
+int CSilentSetup::ChooseDestination()
+{
+    BOOL bGiven = !m_commandLine.m_strDir.IsEmpty();
+    CString strPath;
+    if (bGiven)
+        strPath = TrimBlanks(m_commandLine.m_strDir);
+    else
+        strPath.Format("%c:%s", m_engine.DriveLetter(m_engine.m_nCurDrive),
+                       static_cast<const char*>(TrimBlanks(m_engine.m_strDestDir)));
+    int nDrive = FindDrive(m_engine, strPath[0]);
+    if (!IsValidDestinationPath(strPath) || nDrive < 0) {
+        Log("refused: %s is no destination on a local drive", strPath);
+        return SETUP_EXIT_BAD_COMMAND_LINE;
+    }
+    m_engine.SetCurDrive(nDrive);
+    m_engine.ClearPrevInstall();
+    if (!m_engine.EnoughSpace()) {
+        Log("refused: not enough free space for %s", strPath);
+        return static_cast<int>(REASON_DISK_FULL);
+    }
+    DWORD dwCode = CheckDirectoryExists(strPath);
+    if (dwCode == ERROR_SUCCESS && !m_engine.CheckExistingInstallation(strPath)) {
+        Log("refused: there is already another application in %s", strPath);
+        return static_cast<int>(REASON_OTHER_APPLICATION);
+    }
+    if (dwCode != ERROR_SUCCESS && dwCode != ERROR_PATH_NOT_FOUND) {
+        Log("refused: the destination %s cannot be examined", strPath);
+        return SETUP_EXIT_FAILED;
+    }
+    m_engine.SetDestination(strPath);
+    Log(bGiven ? "destination: %s (from the command line)" : "destination: %s (proposed)", strPath);
+    return SETUP_EXIT_SUCCESS;
+}
+
+int CSilentSetup::ChooseFolder()
+{
+    BOOL bGiven = !m_commandLine.m_strGroup.IsEmpty();
+    CString strFolder = bGiven ? m_commandLine.m_strGroup : m_engine.m_strProgramFolder;
+    if (!IsValidFolderName(strFolder)) {
+        Log("refused: \"%s\" is no program folder name", strFolder);
+        return SETUP_EXIT_BAD_COMMAND_LINE;
+    }
+    m_engine.SetProgramFolder(TrimBlanks(strFolder));
+    Log(bGiven ? "program folder: %s (from the command line)" : "program folder: %s (proposed)",
+        m_engine.m_strProgramFolder);
+    return SETUP_EXIT_SUCCESS;
+}
+
+// Administrators copy the disks of a medium into folders "disk2", "disk3",
+// ... beside the first; the medium's own folder is looked at last, for a
+// drive whose disk is changed by other means. Each place is offered once.
+int CSilentSetup::FindDisk(WORD wDisk)
+{
+    if (wDisk != m_wDiskSought) {
+        m_wDiskSought = wDisk;
+        m_nDiskTries = 0;
+    }
+    CString strSibling;
+    strSibling.Format("%s\\disk%u", static_cast<const char*>(GetDirectoryFromPath(m_strMediumDir)),
+                      static_cast<unsigned>(wDisk) + 1);
+    const CString places[] = {strSibling, m_strMediumDir};
+    for (; m_nDiskTries < 2; ++m_nDiskTries) {
+        const CString& strPlace = places[m_nDiskTries];
+        if (CheckFileExists(strPlace + "\\Data.dat") != ERROR_SUCCESS)
+            continue;
+        ++m_nDiskTries;
+        m_engine.m_strSourceDir = strPlace;
+        CString strLine;
+        strLine.Format("disk %u: looked for in %s", static_cast<unsigned>(wDisk) + 1,
+                       static_cast<const char*>(strPlace));
+        LogLine(strLine);
+        return 1;
+    }
+    CString strLine;
+    strLine.Format("disk %u: not found beside %s", static_cast<unsigned>(wDisk) + 1,
+                   static_cast<const char*>(m_strMediumDir));
+    LogLine(strLine);
+    return 0;
+}
+
+int __cdecl SilentCallback(int nType, INT_PTR nArg, INT_PTR pArg)
+{
+    switch (nType) {
+    case SCB_ERROR:
+        if (nArg == SCBE_FILEINUSE)
+            s_pRun->NoteMessage(ErrorMessageText(nArg, pArg), REASON_IN_USE);
+        else if (nArg == SCBE_DISKFULL)
+            s_pRun->NoteMessage(ErrorMessageText(nArg, pArg), REASON_DISK_FULL);
+        else
+            s_pRun->NoteMessage(ErrorMessageText(nArg, pArg), GetLastError());
+        return 1;
+    case SCB_READONLY:
+        return SCBR_OVERWRITE;
+    case SCB_INSERTDISK:
+        return s_pRun->FindDisk(static_cast<WORD>(nArg));
+    case SCB_LOG:
+        if (nArg)
+            LogLine(StringArg(nArg));
+        return 1;
+    default:
+        return 1;
+    }
+}

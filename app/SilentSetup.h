@@ -1,0 +1,60 @@
+// An installation without any window or question, for deployment tools: the
+// setup sequence runs with windows that show nothing, the destination and
+// the program folder come from the command line (or are the proposed ones),
+// checked by the wizard's own rules, every question gets its fixed answer,
+// and the outcome is an exit code.
+#pragma once
+
+#include "CommandLine.h"
+#include "SetupWindows.h"
+
+#include "engine/SetupMngr.h"
+
+// Exit codes of an unattended run, the values deployment tools read.
+const int SETUP_EXIT_SUCCESS = 0;
+const int SETUP_EXIT_FAILED = 1603;
+const int SETUP_EXIT_ALREADY_RUNNING = 1618;
+const int SETUP_EXIT_BAD_COMMAND_LINE = 1639;
+
+class CSilentSetup : public ISetupWindows {
+public:
+    CSilentSetup(CSetupMngr& engine, const CCommandLine& commandLine);
+    CSilentSetup(const CSilentSetup&) = delete;
+    CSilentSetup& operator=(const CSilentSetup&) = delete;
+    ~CSilentSetup();
+
+    // The whole run; the exit code.
+    int Run();
+    // A message the user would have seen: what it says goes to the log, and
+    // the system's code it was shown for may tell the exit code.
+    void NoteMessage(const char* pszText, DWORD dwError);
+    // The answer to the engine's request for the next disk.
+    int FindDisk(WORD wDisk);
+
+private:
+    void CreateStatus(const char* pszText) override;
+    void SetStatusText(const char* pszText) override;
+    void DestroyStatus() override {}
+    void SetIcons() override {}
+    void ShowBackdrop(const CString&) override {}
+    INT_PTR RunWizard() override;
+    void RepaintBackdrop() override {}
+    void CreateProgress() override {}
+    void DestroyProgress() override {}
+    int ShowMessage(const char* pszText, UINT nStyle) override;
+
+    int ChooseDestination();
+    int ChooseFolder();
+    int ExitCode(const CString& strFinalMessage) const;
+
+    CSetupMngr& m_engine;
+    const CCommandLine& m_commandLine;
+    CString m_strMediumDir;
+    int m_nRefusal = SETUP_EXIT_SUCCESS;
+    DWORD m_dwReason = 0;
+    WORD m_wDiskSought = 0;
+    int m_nDiskTries = 0;
+};
+
+// The engine callback of an unattended run.
+int __cdecl SilentCallback(int nType, INT_PTR nArg, INT_PTR pArg);

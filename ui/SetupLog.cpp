@@ -1,0 +1,79 @@
+#include "SetupLog.h"
+
+#include "engine/SetupMngr.h"
+#include "model/DataVolume.h"
+
+CSetupLog* g_pSetupLog = nullptr;
+
+BOOL CSetupLog::Open(const char* pszPath)
+{
+    m_file.Attach(CreateFileA(pszPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    m_dwStart = GetTickCount();
+    return !m_file.IsEmpty();
+}
+
+void CSetupLog::Write(const char* pszText)
+{
+    if (m_file.IsEmpty())
+        return;
+    DWORD dwError = GetLastError();
+    CString strLine;
+    strLine.Format("%8lu ms  %s\r\n", static_cast<unsigned long>(GetTickCount() - m_dwStart), pszText);
+    DWORD dwWritten = 0;
+    WriteFile(m_file, static_cast<const char*>(strLine), static_cast<DWORD>(strLine.GetLength()), &dwWritten,
+              nullptr);
+    SetLastError(dwError);
+}
+
+void CSetupLog::WriteError(const char* pszText, DWORD dwError)
+{
+    CString strLine;
+    strLine.Format("%s: error %lu: %s", pszText, static_cast<unsigned long>(dwError),
+                   static_cast<const char*>(SystemErrorText(dwError)));
+    Write(strLine);
+}
+
+CString SystemErrorText(DWORD dwError)
+{
+    char szText[512] = "";
+    DWORD dwLength = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError, 0,
+                                    szText, sizeof szText, nullptr);
+    while (dwLength > 0 && (szText[dwLength - 1] == '\r' || szText[dwLength - 1] == '\n' || szText[dwLength - 1] == ' '))
+        szText[--dwLength] = '\0';
+    for (DWORD i = 0; i < dwLength; ++i)
+        if (szText[i] == '\r' || szText[i] == '\n')
+            szText[i] = ' ';
+    return szText;
+}
+
+void LogLine(const char* pszText)
+{
+    if (g_pSetupLog)
+        g_pSetupLog->Write(pszText);
+}
+
+void LogLine(const char* pszText, DWORD dwError)
+{
+    if (g_pSetupLog)
+        g_pSetupLog->WriteError(pszText, dwError);
+}
+
+void LogLoaded(CSetupMngr& engine)
+{
+    int nFiles = 0;
+    ULONGLONG ullData = 0;
+    CObject* pItem;
+    for (int n = engine.GetFirstItem(pItem); n != ITEM_END; n = engine.GetNextItem(pItem)) {
+        if (n != ITEM_FILE)
+            continue;
+        ++nFiles;
+        ullData += static_cast<CInstalledFile*>(pItem)->m_dwSize;
+    }
+    CString strLine;
+    strLine.Format("loaded: %s, %d files, %llu bytes of data on %lu disks (disk type %lu)",
+                   static_cast<const char*>(engine.m_strProductName), nFiles, static_cast<unsigned long long>(ullData),
+                   static_cast<unsigned long>(DataVolumeCount(ullData, engine.m_nDiskType)),
+                   static_cast<unsigned long>(engine.m_nDiskType));
+    LogLine(strLine);
+}

@@ -1,0 +1,37 @@
+// The log of a run: plain text, one line per event, each line starting with
+// the milliseconds since the log was opened and written through at once, so
+// that a run that crashes leaves every line before the crash readable.
+#pragma once
+
+#include "framework/CHandle.h"
+#include "framework/CString.h"
+
+class CSetupLog {
+public:
+    // Creates the file, or empties it. FALSE with the system's code in the
+    // last-error value.
+    BOOL Open(const char* pszPath);
+    void Write(const char* pszText);
+    // "error <code>: <the system's text for it>" after the text.
+    void WriteError(const char* pszText, DWORD dwError);
+
+private:
+    CFileHandle m_file;
+    DWORD m_dwStart = 0;
+};
+
+// The system's text for an error code, on one line; empty when it has none.
+CString SystemErrorText(DWORD dwError);
+
+// The log of this run, or none.
+extern CSetupLog* g_pSetupLog;
+
+// Writes a line to the log of this run, when there is one; with an error
+// code, the code and the system's text for it follow.
+void LogLine(const char* pszText);
+void LogLine(const char* pszText, DWORD dwError);
+
+class CSetupMngr;
+
+// What the install information holds: files, bytes and disks.
+void LogLoaded(CSetupMngr& engine);
