@@ -21,11 +21,6 @@ const DWORD REASON_IN_USE = ERROR_SHARING_VIOLATION;
 const DWORD REASON_DISK_FULL = ERROR_DISK_FULL;
 const DWORD REASON_OTHER_APPLICATION = ERROR_DIR_NOT_EMPTY;
 
-const CString& StringArg(INT_PTR p)
-{
-    return *reinterpret_cast<const CString*>(p);
-}
-
 void Log(const char* pszFormat, const char* pszArgument)
 {
     CString strLine;
@@ -217,9 +212,7 @@ int __cdecl SilentCallback(int nType, INT_PTR nArg, INT_PTR pArg)
     case SCB_INSERTDISK:
         return s_pRun->FindDisk(static_cast<WORD>(nArg));
     case SCB_LOG:
-        if (nArg)
-            LogLine(StringArg(nArg));
-        return 1;
+        return LogEngineLine(nArg);
     default:
         return 1;
     }

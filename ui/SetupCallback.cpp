@@ -90,9 +90,7 @@ int __cdecl SetupCallback(int nType, INT_PTR nArg, INT_PTR pArg)
     case SCB_INSERTDISK:
         return AskForDisk(nArg, pArg);
     case SCB_LOG:
-        if (nArg)
-            LogLine(StringArg(nArg));
-        return 1;
+        return LogEngineLine(nArg);
     default:
         return 1;
     }

@@ -53,6 +53,13 @@ void LogLine(const char* pszText)
         g_pSetupLog->Write(pszText);
 }
 
+int LogEngineLine(INT_PTR nArg)
+{
+    if (nArg)
+        LogLine(*reinterpret_cast<const CString*>(nArg));
+    return 1;
+}
+
 void LogLine(const char* pszText, DWORD dwError)
 {
     if (g_pSetupLog)

@@ -31,6 +31,10 @@ extern CSetupLog* g_pSetupLog;
 void LogLine(const char* pszText);
 void LogLine(const char* pszText, DWORD dwError);
 
+// The answer to the engine's SCB_LOG: its text, when there is one, goes to
+// the log.
+int LogEngineLine(INT_PTR nArg);
+
 class CSetupMngr;
 
 // What the install information holds: files, bytes and disks.
