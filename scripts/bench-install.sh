@@ -3,8 +3,8 @@
 # in a Wine prefix of its own (under Xvfb when there is no display): the
 # enlarged manifest and its map files first, then the NSIS installer of the
 # same files (makensis runs natively on the staged files), then the timed
-# rounds of Setup.exe driven through its wizard, the NSIS installer and a
-# plain copy. Never part of the tests.
+# rounds of Setup.exe driven through its wizard, Setup.exe /S, the NSIS
+# silent installer and a plain copy. Never part of the tests.
 #   scripts/bench-install.sh [rounds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
