@@ -98,7 +98,9 @@ std::string MakeLargeMedium()
     std::string dir = TempDir() + "faults-large";
     DeleteTree(dir);
     CreateDirectoryA(dir.c_str(), nullptr);
-    std::vector<BYTE> map(16 * 1024 * 1024);
+    // Large enough that the driver, polling the progress dialog, sees each
+    // one's copy under way.
+    std::vector<BYTE> map(40 * 1024 * 1024);
     for (size_t i = 0; i < map.size(); ++i)
         map[i] = static_cast<BYTE>("TLR1 fault map row\r\n"[i % 20]);
     for (const char* pszName : {"First.tlr", "Middle.tlr", "Zlast.tlr"})
@@ -170,6 +172,9 @@ int AnswerQuitWithYes(const std::string& text)
 TEST_F(Faults, CancelAtTheFirstAMiddleAndTheLastFile)
 {
     ASSERT_FALSE(s_large.empty()) << "mkmedium failed";
+    const std::map<std::string, std::string> targets = {{"First.tlr", "Big\\First.tlr"},
+                                                        {"Middle.tlr", "VB\\Middle.tlr"},
+                                                        {"Zlast.tlr", "Zlast\\Zlast.tlr"}};
     for (const char* pszFile : {"First.tlr", "Middle.tlr", "Zlast.tlr"}) {
         RemoveInstallation();
         auto before = TakeState(INSTALL_DEST);
@@ -179,9 +184,16 @@ TEST_F(Faults, CancelAtTheFirstAMiddleAndTheLastFile)
             if (!bPressed && hProgress && std::string(GetControlText(hProgress, 1005)).find(pszFile) != std::string::npos)
                 bPressed = PressButton(hProgress, IDCANCEL) != FALSE;
         };
-        answers.onBox = AnswerQuitWithYes;
+        // The question comes while the file is still being copied.
+        std::string target = std::string(INSTALL_DEST) + "\\" + targets.at(pszFile);
+        bool bAskedDuringTheCopy = false;
+        answers.onBox = [&](const std::string& text) {
+            bAskedDuringTheCopy = text == QUIT_QUESTION && CheckFileExists(target.c_str()) == ERROR_FILE_NOT_FOUND;
+            return AnswerQuitWithYes(text);
+        };
         CDriven run = DriveSetup(s_large + "\\Setup.exe", answers);
         EXPECT_TRUE(bPressed) << "the copy of " << pszFile << " was never seen";
+        EXPECT_TRUE(bAskedDuringTheCopy) << "the quit question came after the copy of " << pszFile << " had ended";
         EXPECT_EQ(std::vector<std::string>({QUIT_QUESTION}), run.boxes) << "cancel at " << pszFile;
         ExpectGaveUp(run);
         ExpectRolledBack((std::string("cancel at ") + pszFile).c_str(), before, INSTALL_DEST);

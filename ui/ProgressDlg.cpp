@@ -19,21 +19,31 @@ BOOL CProgressDlg::OnInitDialog()
 
 int CProgressDlg::SetPos(int nPos)
 {
-    PumpMessages();
+    PumpIfDue();
     LRESULT lPrev = SendMessageA(m_ctlProgress, PBM_SETPOS, static_cast<WPARAM>(nPos), 0);
     return LOWORD(lPrev);
 }
 
-BOOL CProgressDlg::TestCancel()
+BOOL CProgressDlg::TestCancel(BOOL bPumpNow)
 {
-    PumpMessages();
+    if (bPumpNow)
+        PumpMessages();
+    else
+        PumpIfDue();
     BOOL bCancel = m_bCancel;
     m_bCancel = FALSE;
     return bCancel;
 }
 
+void CProgressDlg::PumpIfDue()
+{
+    if (GetTickCount() - m_dwLastPump >= PUMP_INTERVAL_MS)
+        PumpMessages();
+}
+
 void CProgressDlg::PumpMessages()
 {
+    m_dwLastPump = GetTickCount();
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (m_hWnd && IsDialogMessageA(m_hWnd, &msg))

@@ -26,7 +26,7 @@ void ShowError(INT_PTR nCode, INT_PTR pArg)
 int ReportToProgress(int nType, INT_PTR nArg)
 {
     CProgressDlg& dlg = g_pSetupDlg->GetProgressDlg();
-    if (dlg.TestCancel()) {
+    if (dlg.TestCancel(nType == SCB_STATUSTEXT)) {
         if (AskQuitSetup(QUIT_STYLE))
             return 0;
         SetActiveWindow(dlg.m_hWnd);
