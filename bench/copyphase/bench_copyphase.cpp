@@ -1,10 +1,11 @@
 // The copy phase against its peers under the same Wine: CopyFiles of 200 MB
 // in 2,000 files (one volume) and of one 100 MB file across 1.44 MB volumes,
-// with a callback that moves a progress bar and pumps messages as the
-// progress dialog does, against a plain CopyFileA of the same files and an
-// NSIS installer of them. Two further figures say where the time goes: the
-// same phase with a callback that does nothing, and a bare read/write loop
-// of the same stream in 10,000-byte and in 1 MB blocks.
+// with the shell's own callback and progress dialog, against a plain
+// CopyFileA of the same files and an NSIS installer of them. Two further
+// figures say where the time goes: the same phase with a callback that does
+// nothing, and a bare read/write loop of the same stream in 10,000-byte and
+// in 1 MB blocks. Last, the time from a press of Cancel during the copy to
+// the quit question.
 //
 //   bench_copyphase prepare   writes the sources and media below ROOT
 //   bench_copyphase run [n]   times n rounds (default 10), prints medians
@@ -16,7 +17,12 @@
 
 #include "engine/SetupMngr.h"
 #include "framework/CHandle.h"
+#include "framework/CWinApp.h"
 #include "model/DataVolume.h"
+#include "tools/guidriver/GuiDriver.h"
+#include "ui/ProgressDlg.h"
+#include "ui/SetupCallback.h"
+#include "ui/SetupHost.h"
 
 #include <commctrl.h>
 
@@ -24,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -189,41 +196,38 @@ int Prepare()
 // ---------------------------------------------------------------------------
 // The user side of the phase: a progress bar that moves and a message pump
 
-class CProgressWindow {
+// The message boxes get the shell's caption.
+class CBenchApp : public CWinApp {
 public:
-    CProgressWindow()
+    BOOL InitInstance() override { return FALSE; }
+} theBenchApp;
+
+// The shell's progress dialog, shown as Setup.exe shows it while copying.
+class CBenchHost : public ISetupHost {
+public:
+    CBenchHost()
     {
-        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
-        InitCommonControlsEx(&icc);
-        m_hWnd = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP | WS_VISIBLE, 100, 100, 300, 20, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
-        if (m_hWnd)
-            SendMessageA(m_hWnd, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+        g_pSetupDlg = this;
+        m_dlg.Create(nullptr);
+        ShowWindow(m_dlg.m_hWnd, SW_SHOW);
     }
-    CProgressWindow(const CProgressWindow&) = delete;
-    CProgressWindow& operator=(const CProgressWindow&) = delete;
-    ~CProgressWindow()
+    CBenchHost(const CBenchHost&) = delete;
+    CBenchHost& operator=(const CBenchHost&) = delete;
+    ~CBenchHost()
     {
-        if (m_hWnd)
-            DestroyWindow(m_hWnd);
+        m_dlg.DestroyWindow();
+        g_pSetupDlg = nullptr;
     }
-    HWND m_hWnd;
+    CProgressDlg& GetProgressDlg() override { return m_dlg; }
+    int AskReadOnly(const CString&) override { return SCBR_OVERWRITE; }
+
+    CProgressDlg m_dlg;
 };
 
-HWND g_hProgress = nullptr;
-bool g_bPump = true;
+bool g_bShell = true;
 // Volume swaps at the disk prompts are the "user's" time, not the phase's.
 double g_dSwapMs = 0.0;
 DWORD g_nBigVolumes = 0;
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
 
 // Puts the asked volume of the big medium in place and the one used back.
 bool SwapBigVolume(WORD wDisk)
@@ -244,7 +248,9 @@ bool RestoreBigMedium()
                                  MoveFileExA(first.c_str(), dataDat.c_str(), MOVEFILE_REPLACE_EXISTING));
 }
 
-int __cdecl BenchCallback(int nType, INT_PTR nArg, INT_PTR)
+// The disk prompts are answered by swapping the volumes; everything else
+// goes to the shell's callback, or to none.
+int __cdecl BenchCallback(int nType, INT_PTR nArg, INT_PTR pArg)
 {
     if (nType == SCB_INSERTDISK) {
         CTimer swap;
@@ -252,12 +258,7 @@ int __cdecl BenchCallback(int nType, INT_PTR nArg, INT_PTR)
         g_dSwapMs += swap.ElapsedMs();
         return bOk ? 1 : 0;
     }
-    if (!g_bPump)
-        return 1;
-    if (nType == SCB_PROGRESS && g_hProgress)
-        SendMessageA(g_hProgress, PBM_SETPOS, static_cast<WPARAM>(nArg), 0);
-    Pump();
-    return 1;
+    return g_bShell ? SetupCallback(nType, nArg, pArg) : 1;
 }
 
 // ---------------------------------------------------------------------------
@@ -286,11 +287,9 @@ double RunCopyFileA(bool bBig);
 // With bReinstall the files of an earlier installation are in place first
 // (untimed): each one is replaced, kept aside during the run and deleted at
 // its end, as after a successful installation.
-double RunCopyFiles(bool bBig, bool bPump, bool bReinstall = false)
+// The tree of one workload, its medium and the destination.
+void SetUpEngine(CSetupMngr& engine, bool bBig)
 {
-    if (bReinstall && RunCopyFileA(bBig) < 0)
-        return -1.0;
-    CSetupMngr engine;
     engine.Reset();
     CDirNode* pApp = AddDir(&engine.m_root, "Applikation");
     AddDir(&engine.m_root, "WinSys");
@@ -313,7 +312,15 @@ double RunCopyFiles(bool bBig, bool bPump, bool bReinstall = false)
     engine.m_pfnCallback = BenchCallback;
     engine.m_strDestDir = Root("out").c_str();
     engine.m_strSystemDir = Root("out").c_str();
-    g_bPump = bPump;
+}
+
+double RunCopyFiles(bool bBig, bool bShell, bool bReinstall = false)
+{
+    if (bReinstall && RunCopyFileA(bBig) < 0)
+        return -1.0;
+    CSetupMngr engine;
+    SetUpEngine(engine, bBig);
+    g_bShell = bShell;
     g_dSwapMs = 0.0;
 
     CTimer timer;
@@ -419,11 +426,52 @@ struct Contender {
     std::vector<double> times;
 };
 
-double CopyFilesPumping(bool bBig) { return RunCopyFiles(bBig, true); }
+double CopyFilesShell(bool bBig) { return RunCopyFiles(bBig, true); }
 double CopyFilesSilent(bool bBig) { return RunCopyFiles(bBig, false); }
 double CopyFilesReinstall(bool bBig) { return RunCopyFiles(bBig, false, true); }
 double Raw10000(bool) { return RunRawBlocks(CProgressFile::COPY_BLOCK_SIZE); }
 double Raw1M(bool) { return RunRawBlocks(1 << 20); }
+
+const char QUIT_QUESTION[] = "Do you really want to quit Setup ?";
+// Into the copy of the big file, well before its end.
+const DWORD CANCEL_AFTER_MS = 40;
+const double QUESTION_WAIT_MS = 5000.0;
+
+HWND FindQuitQuestion()
+{
+    HWND hBox = FindWindowA("#32770", "Setup");
+    return hBox && std::string(GetMessageBoxText(hBox)) == QUIT_QUESTION ? hBox : nullptr;
+}
+
+// The big file copied under the shell's callback while "the user", another
+// thread, presses Cancel and times the press until the quit question is on
+// the screen, then answers it with Yes. The milliseconds, or a negative
+// value when the question never came or the copy was not cancelled.
+double RunCancelToQuestion(CBenchHost& host)
+{
+    CSetupMngr engine;
+    SetUpEngine(engine, true);
+    g_bShell = true;
+    double dMs = -1.0;
+    std::thread user([&host, &dMs] {
+        Sleep(CANCEL_AFTER_MS);
+        HWND hCancel = GetDlgItem(host.m_dlg.m_hWnd, IDCANCEL);
+        CTimer timer;
+        PostMessageA(host.m_dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(hCancel));
+        HWND hBox = nullptr;
+        while (!hBox && timer.ElapsedMs() < QUESTION_WAIT_MS)
+            hBox = FindQuitQuestion();
+        if (hBox) {
+            dMs = timer.ElapsedMs();
+            PressButton(hBox, IDYES);
+        }
+    });
+    BOOL bCopied = engine.CopyFiles();
+    user.join();
+    if (!RestoreBigMedium())
+        fprintf(stderr, "cannot put the big medium back in order\n");
+    return bCopied ? -1.0 : dMs;
+}
 
 bool CheckOutput(const Contender& c)
 {
@@ -442,18 +490,17 @@ bool CheckOutput(const Contender& c)
 
 int Run(int nRounds)
 {
-    CProgressWindow progress;
-    g_hProgress = progress.m_hWnd;
+    CBenchHost host;
     g_nBigVolumes = DataVolumeCount(BIG_SIZE, BIG_DISK_TYPE);
     std::vector<Contender> contenders = {
-        {"CopyFiles, pumping callback", false, CopyFilesPumping, {}},
+        {"CopyFiles, shell's callback", false, CopyFilesShell, {}},
         {"CopyFiles, silent callback", false, CopyFilesSilent, {}},
         {"the same over an installation", false, CopyFilesReinstall, {}},
         {"CopyFileA", false, RunCopyFileA, {}},
         {"NSIS installer", false, RunNsis, {}},
         {"raw loop, 10,000-byte blocks", false, Raw10000, {}},
         {"raw loop, 1 MB blocks", false, Raw1M, {}},
-        {"CopyFiles, pumping callback", true, CopyFilesPumping, {}},
+        {"CopyFiles, shell's callback", true, CopyFilesShell, {}},
         {"CopyFiles, silent callback", true, CopyFilesSilent, {}},
         {"CopyFileA", true, RunCopyFileA, {}},
         {"NSIS installer", true, RunNsis, {}},
@@ -470,6 +517,16 @@ int Run(int nRounds)
             }
             c.times.push_back(dMs);
         }
+    }
+    std::vector<double> cancels;
+    for (int r = 0; r < nRounds; ++r) {
+        DeleteFolder(Root("out"));
+        double dMs = RunCancelToQuestion(host);
+        if (dMs < 0) {
+            fprintf(stderr, "Cancel brought no quit question in round %d\n", r + 1);
+            return 1;
+        }
+        cancels.push_back(dMs);
     }
     DeleteFolder(Root("out"));
 
@@ -502,6 +559,10 @@ int Run(int nRounds)
             printf("  over an installation: x%.2f the fresh install, %.3f ms more per replaced file\n",
                    dReinstall / dFresh, (dReinstall - dFresh) / (FILE_COUNT + 1));
     }
+    auto minmax = std::minmax_element(cancels.begin(), cancels.end());
+    printf("\nCancel pressed during the copy of the 100 MB file, until the quit question is shown:\n"
+           "  %.1f ms  (%.1f..%.1f)\n",
+           Median(cancels), *minmax.first, *minmax.second);
     return 0;
 }
 }
