@@ -84,32 +84,8 @@ Bytes FileBytes(const std::string& path)
     return bytes;
 }
 
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void RemoveTree(const std::string& dir)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE hFind = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(hFind, &data));
-        FindClose(hFind);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
+using kit::Exists;
+using kit::RemoveTree;
 
 std::string PayloadPath(const char* pszName)
 {
