@@ -4,9 +4,16 @@
 # files (makensis runs natively on the prefix's files), then the timed
 # rounds. Never part of the tests.
 #   scripts/bench-copy.sh [rounds]
+#   scripts/bench-copy.sh --requests
+# With --requests each contender runs each workload once under a Wine server
+# that traces every request (wineserver -d2), and the requests it made are
+# counted: per installed file and per 10,000 bytes (one block of the copy
+# phase). Unlike the times, these counts do not depend on the machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds="${1:-10}"
+mode=run
+if [ "$rounds" = --requests ]; then mode=requests; rounds=1; fi
 build="$PWD/build/bench-copy"
 prefix="$PWD/build/bench-copy-prefix"
 log="$PWD/build/bench-copy.log"
@@ -47,8 +54,12 @@ SectionEnd
 NSI
     (cd "$root" && makensis -V1 "nsis_$kind.nsi") >> "$out" 2>&1 || exit 1
   done
-  bash scripts/wine-run.sh "$bench" run "$3" >> "$out" 2>&1
-' bench "$prefix" "$build" "$rounds" || status=$?
+  if [ "$4" = run ]; then
+    bash scripts/wine-run.sh "$bench" run "$3" >> "$out" 2>&1
+    exit
+  fi
+  bash scripts/bench-requests.sh "$bench" "$2" "$out"
+' bench "$prefix" "$build" "$rounds" "$mode" || status=$?
 
 cat "$build/bench-copyphase.txt"
 exit "$status"

@@ -10,6 +10,10 @@
 //   bench_copyphase prepare   writes the sources and media below ROOT
 //   bench_copyphase run [n]   times n rounds (default 10), prints medians
 //   bench_copyphase clean     removes ROOT
+//   bench_copyphase trace <contender> files|big
+//                             runs one workload between two marker events,
+//                             for scripts/bench-requests.sh, which counts
+//                             the Wine server requests in between
 //
 // The NSIS installers ROOT\nsis_files.exe and ROOT\nsis_big.exe are built
 // between the two steps by scripts/bench-copy.sh.
@@ -567,6 +571,33 @@ int Run(int nRounds)
 }
 }
 
+// One workload, bracketed by the creation of two named events that the
+// Wine server's trace shows, so that the requests in between can be
+// counted; this thread's id tells the trace's lines of the process.
+int Trace(const std::string& contender, const std::string& workload)
+{
+    CBenchHost host;
+    g_nBigVolumes = DataVolumeCount(BIG_SIZE, BIG_DISK_TYPE);
+    bool bBig = workload == "big";
+    DeleteFolder(Root("out"));
+    printf("thread %04lx\n", static_cast<unsigned long>(GetCurrentThreadId()));
+    double dMs = -1.0;
+    {
+        CKernelHandle start(CreateEventA(nullptr, TRUE, FALSE, "bench-trace-start"));
+        if (contender == "shell")
+            dMs = RunCopyFiles(bBig, true);
+        else if (contender == "silent")
+            dMs = RunCopyFiles(bBig, false);
+        else if (contender == "copyfile")
+            dMs = RunCopyFileA(bBig);
+        else if (contender == "nsis")
+            dMs = RunNsis(bBig);
+        CKernelHandle end(CreateEventA(nullptr, TRUE, FALSE, "bench-trace-end"));
+    }
+    DeleteFolder(Root("out"));
+    return dMs < 0 ? 1 : 0;
+}
+
 int main(int argc, char** argv)
 {
     if (argc >= 2 && strcmp(argv[1], "prepare") == 0)
@@ -575,10 +606,12 @@ int main(int argc, char** argv)
         DeleteFolder(BENCH_ROOT);
         return 0;
     }
+    if (argc >= 4 && strcmp(argv[1], "trace") == 0)
+        return Trace(argv[2], argv[3]);
     if (argc >= 2 && strcmp(argv[1], "run") == 0) {
         int nRounds = argc >= 3 ? atoi(argv[2]) : DEFAULT_ROUNDS;
         return Run(nRounds > 0 ? nRounds : DEFAULT_ROUNDS);
     }
-    fprintf(stderr, "usage: bench_copyphase prepare | run [rounds] | clean\n");
+    fprintf(stderr, "usage: bench_copyphase prepare | run [rounds] | trace <contender> files|big | clean\n");
     return 2;
 }
