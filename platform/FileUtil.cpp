@@ -94,8 +94,15 @@ BYTE DriveLetterToNumber(char chLetter)
     return static_cast<BYTE>(toupper(static_cast<unsigned char>(chLetter)) - 64);
 }
 
+// A path without wildcards needs no search: its attributes are one look,
+// where a search opens, reads and closes the directory.
 DWORD CheckFileExists(const char* pszPath)
 {
+    if (!strpbrk(pszPath, "*?")) {
+        if (GetFileAttributesA(pszPath) != INVALID_FILE_ATTRIBUTES)
+            return ERROR_SUCCESS;
+        return GetLastError();
+    }
     WIN32_FIND_DATAA data;
     HANDLE hFind = FindFirstFileA(pszPath, &data);
     if (hFind == INVALID_HANDLE_VALUE)
