@@ -20,6 +20,8 @@ const char COPY_SYSTEM_DIR_NAME[] = "WinSys";
 const int COPY_SOURCE_PATH_CHARS = 260;
 const DWORD COPY_MAX_DISKS = 0x10000;
 const ULONGLONG COPY_MAX_VOLUME_DATA = DATAVOLUME_MAX_BYTES - DATAVOLUME_HEADER_SIZE;
+// Temporary names have four hexadecimal digits, as the system gives them.
+const DWORD COPY_TEMP_NAMES = 0x10000;
 
 INT_PTR StringArg(const CString& str)
 {
@@ -56,6 +58,28 @@ CString MakeTempFileBeside(const CString& strDir, const CString& strTarget)
     if (strTemp.IsEmpty())
         CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strTarget);
     return strTemp;
+}
+
+// A new "Fil" temporary file beside the target, made and opened for writing
+// in one call: a name of the system's kind, the next one when it is taken.
+// A failure is the target's, as the user knows no temporary file.
+void OpenTempFileBeside(CProgressFile& out, const CString& strDir, const CString& strTarget, CFileGuard& temp)
+{
+    DWORD dwFirst = GetTickCount();
+    for (DWORD i = 0; i < COPY_TEMP_NAMES; ++i) {
+        CString strPath;
+        strPath.Format("%s\\Fil%04lX.tmp", static_cast<const char*>(strDir),
+                       static_cast<unsigned long>((dwFirst + i) % COPY_TEMP_NAMES));
+        try {
+            out.Open(strPath, CFile::modeCreateNew | CFile::modeWrite);
+            temp = CFileGuard(strPath);
+            return;
+        } catch (CFileException& e) {
+            if (e.m_lOsError != ERROR_FILE_EXISTS && e.m_lOsError != ERROR_ALREADY_EXISTS)
+                CFileException::ThrowOsError(e.m_lOsError, strTarget);
+        }
+    }
+    CFileException::ThrowOsError(ERROR_FILE_EXISTS, strTarget);
 }
 
 // TRUE when the target is there, FALSE when it is not; throws when that
@@ -293,8 +317,7 @@ BOOL CSetupMngr::CopyFileData(CInstalledFile* pFile)
     CProgressFile out;
     out.m_pfnProgress = ReportProgress;
     try {
-        temp = CFileGuard(MakeTempFileBeside(m_strCurPath, strTarget));
-        out.Open(temp.GetPath(), CFile::modeCreate | CFile::modeWrite);
+        OpenTempFileBeside(out, m_strCurPath, strTarget, temp);
 
         // The data begin at the read position of the open volume and may
         // run on over later ones; the next volume is opened only when data

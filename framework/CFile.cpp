@@ -28,7 +28,9 @@ void CFile::Open(const char* pszFileName, UINT nOpenFlags)
         dwShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
     DWORD dwCreate = OPEN_EXISTING;
-    if (nOpenFlags & modeCreate)
+    if (nOpenFlags & modeCreateNew)
+        dwCreate = CREATE_NEW;
+    else if (nOpenFlags & modeCreate)
         dwCreate = (nOpenFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
 
     HANDLE h = CreateFileA(pszFileName, dwAccess, dwShare, nullptr, dwCreate,

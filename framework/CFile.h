@@ -23,6 +23,8 @@ public:
         shareDenyNone = 0x0040,
         modeCreate = 0x1000,
         modeNoTruncate = 0x2000,
+        // Creates the file, failing when one of the name exists.
+        modeCreateNew = 0x4000,
     };
     enum SeekPosition { begin = FILE_BEGIN, current = FILE_CURRENT, end = FILE_END };
 
