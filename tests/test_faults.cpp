@@ -100,7 +100,7 @@ std::string MakeLargeMedium()
     CreateDirectoryA(dir.c_str(), nullptr);
     // Large enough that the driver, polling the progress dialog, sees each
     // one's copy under way.
-    std::vector<BYTE> map(40 * 1024 * 1024);
+    std::vector<BYTE> map(100 * 1024 * 1024);
     for (size_t i = 0; i < map.size(); ++i)
         map[i] = static_cast<BYTE>("TLR1 fault map row\r\n"[i % 20]);
     for (const char* pszName : {"First.tlr", "Middle.tlr", "Zlast.tlr"})
@@ -164,6 +164,20 @@ void ExpectGaveUp(const CDriven& run)
     EXPECT_EQ(0, run.nExitCode) << "the setup did not end";
 }
 
+// The backdrop's top left point as the screen shows it, found through the
+// progress dialog's owner.
+COLORREF BackdropTopLeft(HWND hProgress)
+{
+    HWND hBackdrop = GetWindow(hProgress, GW_OWNER);
+    POINT pt = {5, 1};
+    if (!hBackdrop || !ClientToScreen(hBackdrop, &pt))
+        return 0;
+    HDC hDC = GetDC(nullptr);
+    COLORREF cr = GetPixel(hDC, pt.x, pt.y);
+    ReleaseDC(nullptr, hDC);
+    return cr;
+}
+
 int AnswerQuitWithYes(const std::string& text)
 {
     return text == QUIT_QUESTION ? IDYES : IDOK;
@@ -180,20 +194,33 @@ TEST_F(Faults, CancelAtTheFirstAMiddleAndTheLastFile)
         auto before = TakeState(INSTALL_DEST);
         CAnswers answers;
         bool bPressed = false;
+        HWND hPressed = nullptr;
         answers.onTick = [&](HWND hProgress) {
-            if (!bPressed && hProgress && std::string(GetControlText(hProgress, 1005)).find(pszFile) != std::string::npos)
+            if (!bPressed && hProgress && std::string(GetControlText(hProgress, 1005)).find(pszFile) != std::string::npos) {
                 bPressed = PressButton(hProgress, IDCANCEL) != FALSE;
+                hPressed = hProgress;
+            }
         };
-        // The question comes while the file is still being copied.
+        // The question comes while the file is still being copied; the
+        // copy waits for the answer with the bar moved and the backdrop
+        // painted (its top left is the gradient's bright blue).
         std::string target = std::string(INSTALL_DEST) + "\\" + targets.at(pszFile);
         bool bAskedDuringTheCopy = false;
+        int nBarPos = -1;
+        COLORREF crBackdrop = 0;
         answers.onBox = [&](const std::string& text) {
-            bAskedDuringTheCopy = text == QUIT_QUESTION && CheckFileExists(target.c_str()) == ERROR_FILE_NOT_FOUND;
+            if (text == QUIT_QUESTION && hPressed) {
+                bAskedDuringTheCopy = CheckFileExists(target.c_str()) == ERROR_FILE_NOT_FOUND;
+                nBarPos = static_cast<int>(SendMessageA(GetDlgItem(hPressed, 1003), PBM_GETPOS, 0, 0));
+                crBackdrop = BackdropTopLeft(hPressed);
+            }
             return AnswerQuitWithYes(text);
         };
         CDriven run = DriveSetup(s_large + "\\Setup.exe", answers);
         EXPECT_TRUE(bPressed) << "the copy of " << pszFile << " was never seen";
         EXPECT_TRUE(bAskedDuringTheCopy) << "the quit question came after the copy of " << pszFile << " had ended";
+        EXPECT_GT(nBarPos, 0) << "the bar has not moved by the copy of " << pszFile;
+        EXPECT_GE(GetBValue(crBackdrop), 250) << "the backdrop is not painted during the copy of " << pszFile;
         EXPECT_EQ(std::vector<std::string>({QUIT_QUESTION}), run.boxes) << "cancel at " << pszFile;
         ExpectGaveUp(run);
         ExpectRolledBack((std::string("cancel at ") + pszFile).c_str(), before, INSTALL_DEST);

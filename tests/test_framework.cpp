@@ -121,6 +121,25 @@ TEST(CFile, MissingFileThrowsWithCauseAndName)
     }
 }
 
+// A name already taken refuses a new file, and the file keeps its bytes.
+TEST(CFile, CreateNewRefusesAnExistingFile)
+{
+    std::string path = TempPath("create-new.bin");
+    DeleteFileA(path.c_str());
+    CFile f;
+    f.Open(path.c_str(), CFile::modeCreateNew | CFile::modeWrite);
+    f.Write("ab", 2);
+    f.Close();
+    try {
+        f.Open(path.c_str(), CFile::modeCreateNew | CFile::modeWrite);
+        FAIL() << "a second new file of the same name should throw";
+    } catch (CFileException& e) {
+        EXPECT_EQ(ERROR_FILE_EXISTS, e.m_lOsError);
+    }
+    EXPECT_EQ((std::vector<BYTE>{'a', 'b'}), ReadAll(path)) << "the existing file was touched";
+    DeleteFileA(path.c_str());
+}
+
 TEST(CFile, CauseMapping)
 {
     EXPECT_EQ(CFileException::badPath, CFileException::OsErrorToException(ERROR_PATH_NOT_FOUND));

@@ -231,25 +231,26 @@ public:
 bool g_bShell = true;
 // Volume swaps at the disk prompts are the "user's" time, not the phase's.
 double g_dSwapMs = 0.0;
-DWORD g_nBigVolumes = 0;
+// The volume of the big medium that is its Data.dat now.
+WORD g_wBigInPlace = 0;
 
-// Puts the asked volume of the big medium in place and the one used back.
+// Puts the asked volume of the big medium in place and the one there back.
 bool SwapBigVolume(WORD wDisk)
 {
     std::string dataDat = Root("bigmedium\\Data.dat");
-    std::string used = Root("bigvols\\" + std::to_string(wDisk - 1) + ".dat");
+    std::string used = Root("bigvols\\" + std::to_string(g_wBigInPlace) + ".dat");
     std::string wanted = Root("bigvols\\" + std::to_string(wDisk) + ".dat");
-    return MoveFileExA(dataDat.c_str(), used.c_str(), MOVEFILE_REPLACE_EXISTING) &&
-           MoveFileExA(wanted.c_str(), dataDat.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!MoveFileExA(dataDat.c_str(), used.c_str(), MOVEFILE_REPLACE_EXISTING) ||
+        !MoveFileExA(wanted.c_str(), dataDat.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return false;
+    g_wBigInPlace = wDisk;
+    return true;
 }
 
+// The first volume in place again, also after a copy that was cancelled.
 bool RestoreBigMedium()
 {
-    std::string dataDat = Root("bigmedium\\Data.dat");
-    std::string last = Root("bigvols\\" + std::to_string(g_nBigVolumes - 1) + ".dat");
-    std::string first = Root("bigvols\\0.dat");
-    return g_nBigVolumes < 2 || (MoveFileExA(dataDat.c_str(), last.c_str(), MOVEFILE_REPLACE_EXISTING) &&
-                                 MoveFileExA(first.c_str(), dataDat.c_str(), MOVEFILE_REPLACE_EXISTING));
+    return g_wBigInPlace == 0 || SwapBigVolume(0);
 }
 
 // The disk prompts are answered by swapping the volumes; everything else
@@ -495,7 +496,6 @@ bool CheckOutput(const Contender& c)
 int Run(int nRounds)
 {
     CBenchHost host;
-    g_nBigVolumes = DataVolumeCount(BIG_SIZE, BIG_DISK_TYPE);
     std::vector<Contender> contenders = {
         {"CopyFiles, shell's callback", false, CopyFilesShell, {}},
         {"CopyFiles, silent callback", false, CopyFilesSilent, {}},
@@ -577,7 +577,6 @@ int Run(int nRounds)
 int Trace(const std::string& contender, const std::string& workload)
 {
     CBenchHost host;
-    g_nBigVolumes = DataVolumeCount(BIG_SIZE, BIG_DISK_TYPE);
     bool bBig = workload == "big";
     DeleteFolder(Root("out"));
     printf("thread %04lx\n", static_cast<unsigned long>(GetCurrentThreadId()));
