@@ -10,7 +10,6 @@
 #include "platform/VersionInfo.h"
 
 #include <cstdio>
-#include <utility>
 
 namespace {
 const char COPY_UNINSTALLER_SOURCE[] = "\\_Uninst.ex_";
@@ -170,9 +169,7 @@ BOOL CSetupMngr::InstallUninstaller()
         MoveIntoPlace(temp, strTarget, bExisted);
         if (!bExisted)
             m_rollback.m_bUninstallerNew = TRUE;
-        m_ullBytesCopied += dwBytes;
-        Log("file %s: %s (%lu bytes)", bExisted ? "replaced" : "copied", static_cast<const char*>(strTarget),
-            static_cast<unsigned long>(dwBytes));
+        LogCopied(strTarget, dwBytes, bExisted ? "replaced" : "copied");
         return TRUE;
     } catch (CException& e) {
         ReportFileError(&e, strTarget);
@@ -182,19 +179,20 @@ BOOL CSetupMngr::InstallUninstaller()
     }
 }
 
+// The kept file is noted before the new one moves in, so that no note can
+// be missing once it is in; a failed move takes the note back, and the kept
+// file goes home with it.
 void CSetupMngr::MoveIntoPlace(CFileGuard& temp, const CString& strTarget, BOOL bTargetExists)
 {
-    // Room for the note first: once the new file is in place, the kept one
-    // must be on the list.
-    m_rollback.m_keptFiles.reserve(m_rollback.m_keptFiles.size() + 1);
-    CFileGuard kept;
     if (bTargetExists)
-        kept = KeepAside(strTarget, temp.GetPath());
-    if (!MoveFileExA(temp.GetPath(), strTarget, MOVEFILE_REPLACE_EXISTING))
-        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strTarget);
+        m_rollback.m_keptFiles.push_back(KeepAside(strTarget, temp.GetPath()));
+    if (!MoveFileExA(temp.GetPath(), strTarget, MOVEFILE_REPLACE_EXISTING)) {
+        DWORD dwError = GetLastError();
+        if (bTargetExists)
+            m_rollback.m_keptFiles.pop_back();
+        CFileException::ThrowOsError(static_cast<LONG>(dwError), strTarget);
+    }
     temp.Commit();
-    if (!kept.IsEmpty())
-        m_rollback.m_keptFiles.push_back(std::move(kept));
 }
 
 BOOL CSetupMngr::CopyTree()
@@ -262,7 +260,7 @@ BOOL CSetupMngr::InstallFile(CInstalledFile* pFile)
         if (!CopyFileData(pFile))
             return FALSE;
         m_rollback.m_newFiles.AddTail(pFile);
-        LogCopied(pFile, "copied");
+        LogCopied(pFile->m_strPath, pFile->m_dwSize, "copied");
         return TRUE;
     }
 
@@ -277,7 +275,7 @@ BOOL CSetupMngr::InstallFile(CInstalledFile* pFile)
         }
         if (!CopyFileData(pFile))
             return FALSE;
-        LogCopied(pFile, "replaced");
+        LogCopied(pFile->m_strPath, pFile->m_dwSize, "replaced");
         return TRUE;
     case SCBR_SKIP:
         Log("file kept: %s (%lu bytes)", static_cast<const char*>(pFile->m_strPath),
@@ -354,11 +352,10 @@ BOOL CSetupMngr::CopyFileData(CInstalledFile* pFile)
     }
 }
 
-void CSetupMngr::LogCopied(const CInstalledFile* pFile, const char* pszHow)
+void CSetupMngr::LogCopied(const CString& strPath, DWORD dwSize, const char* pszHow)
 {
-    m_ullBytesCopied += pFile->m_dwSize;
-    Log("file %s: %s (%lu bytes)", pszHow, static_cast<const char*>(pFile->m_strPath),
-        static_cast<unsigned long>(pFile->m_dwSize));
+    m_ullBytesCopied += dwSize;
+    Log("file %s: %s (%lu bytes)", pszHow, static_cast<const char*>(strPath), static_cast<unsigned long>(dwSize));
 }
 
 BOOL CSetupMngr::SkipFileData(CInstalledFile* pFile)

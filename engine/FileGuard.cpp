@@ -4,8 +4,6 @@
 #include "framework/CHandle.h"
 #include "platform/FileUtil.h"
 
-#include <utility>
-
 namespace {
 // Extension of a kept file named after the temporary file beside it.
 const char KEPT_EXTENSION[] = ".old";
@@ -45,8 +43,7 @@ void CheckMovable(const CString& strTarget)
 
 CFileGuard::CFileGuard(const CString& strPath, const CString& strHome) : m_strPath(strPath), m_strHome(strHome) {}
 
-CFileGuard::CFileGuard(CFileGuard&& other) noexcept
-    : m_strPath(std::move(other.m_strPath)), m_strHome(std::move(other.m_strHome))
+CFileGuard::CFileGuard(CFileGuard&& other) noexcept : m_strPath(other.m_strPath), m_strHome(other.m_strHome)
 {
     other.m_strPath.Empty();
     other.m_strHome.Empty();

@@ -44,7 +44,7 @@ public:
     BOOL CopyFileData(CInstalledFile* pFile);
     BOOL SkipFileData(CInstalledFile* pFile);
     // Counts a file written into place and logs it.
-    void LogCopied(const CInstalledFile* pFile, const char* pszHow);
+    void LogCopied(const CString& strPath, DWORD dwSize, const char* pszHow);
     BOOL OpenDataVolume();
     void ReportFileError(const CException* pException, const CString& strPath);
     // Reports through the callback; the last-error value stays as it was.
