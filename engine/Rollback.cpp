@@ -145,23 +145,22 @@ BOOL CSetupMngr::Rollback()
 
     RollbackInfo& rb = m_rollback;
     CSystemKeys keys(*this);
-    BOOL bRestored = RestoreOrDelete(rb.m_bAppPathWritten, rb.m_bAppPathExisted, keys.m_strAppPathKey, nullptr,
-                                     rb.m_strOldAppPath, "Path", rb.m_strOldAppPathDir);
-    DWORD dwError = GetLastError();
-    if (!RestoreKey(HKEY_LOCAL_MACHINE, rb.m_bUninstallKeyWritten, rb.m_bUninstallKeyExisted, keys.m_strUninstallKey,
-                    rb.m_oldUninstallKey)) {
-        bRestored = FALSE;
-        dwError = GetLastError();
-    }
+    // The code of the last entry that could not be written back is the one told.
+    BOOL bRestored = TRUE;
+    DWORD dwError = ERROR_SUCCESS;
+    auto note = [&bRestored, &dwError](BOOL bDone) {
+        if (!bDone) {
+            bRestored = FALSE;
+            dwError = GetLastError();
+        }
+    };
+    note(RestoreOrDelete(rb.m_bAppPathWritten, rb.m_bAppPathExisted, keys.m_strAppPathKey, nullptr,
+                         rb.m_strOldAppPath, "Path", rb.m_strOldAppPathDir));
+    note(RestoreKey(HKEY_LOCAL_MACHINE, rb.m_bUninstallKeyWritten, rb.m_bUninstallKeyExisted, keys.m_strUninstallKey,
+                    rb.m_oldUninstallKey));
     LowerSharedCounts(rb.m_sharedFiles);
-    if (!RestoreKey(HKEY_CLASSES_ROOT, m_bExtKeyWritten, m_bExtKeyExisted, keys.m_strExtKey, rb.m_oldExtKey)) {
-        bRestored = FALSE;
-        dwError = GetLastError();
-    }
-    if (!RestoreKey(HKEY_CLASSES_ROOT, m_bDocTypeWritten, m_bDocTypeExisted, keys.m_strDocType, rb.m_oldDocType)) {
-        bRestored = FALSE;
-        dwError = GetLastError();
-    }
+    note(RestoreKey(HKEY_CLASSES_ROOT, m_bExtKeyWritten, m_bExtKeyExisted, keys.m_strExtKey, rb.m_oldExtKey));
+    note(RestoreKey(HKEY_CLASSES_ROOT, m_bDocTypeWritten, m_bDocTypeExisted, keys.m_strDocType, rb.m_oldDocType));
     Log("rollback: registry entries %s", bRestored ? "restored or deleted" : "not all restored");
     if (bRestored)
         return TRUE;
