@@ -147,11 +147,16 @@ LONG KeepKeyTree(const char* pszKey, BOOL& bExisted, CRegKeyCopy& copy)
     return SaveRegKeyTree(HKEY_CLASSES_ROOT, pszKey, copy);
 }
 
+// Writes a number value and logs it beside the value it replaces.
 LONG WriteDword(CSetupMngr& mngr, const char* pszKey, const char* pszName, DWORD dwValue)
 {
+    DWORD dwOld = 0;
+    CString strWas("not set");
+    if (GetRegDword(HKEY_LOCAL_MACHINE, pszKey, pszName, dwOld) == ERROR_SUCCESS)
+        strWas.Format("%lu", static_cast<unsigned long>(dwOld));
     LONG lResult = SetRegDword(HKEY_LOCAL_MACHINE, pszKey, pszName, dwValue);
-    mngr.Log("registry %s: HKEY_LOCAL_MACHINE\\%s, %s = %lu", lResult == ERROR_SUCCESS ? "written" : "refused",
-             pszKey, pszName, static_cast<unsigned long>(dwValue));
+    mngr.Log("registry %s: HKEY_LOCAL_MACHINE\\%s, %s = %lu (was %s)", lResult == ERROR_SUCCESS ? "written" : "refused",
+             pszKey, pszName, static_cast<unsigned long>(dwValue), static_cast<const char*>(strWas));
     return lResult;
 }
 
