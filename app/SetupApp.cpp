@@ -89,21 +89,16 @@ void CSetupApp::LogStart(const char* pszArguments)
     GetModuleFileNameA(nullptr, szProgram, MAX_PATH);
     GetWindowsDirectoryA(szWindows, MAX_PATH);
     GetSystemDirectoryA(szSystem, MAX_PATH);
-    CString strLine;
-    strLine.Format("start: %s, version %s, command line: %s", szProgram, SETUP_VERSION_TEXT, pszArguments);
-    LogLine(strLine);
-    strLine.Format("medium: %s; Windows: %s; system: %s", static_cast<const char*>(GetDirectoryFromPath(szProgram)),
-                   szWindows, szSystem);
-    LogLine(strLine);
+    LogFormat("start: %s, version %s, command line: %s", szProgram, SETUP_VERSION_TEXT, pszArguments);
+    LogFormat("medium: %s; Windows: %s; system: %s", static_cast<const char*>(GetDirectoryFromPath(szProgram)),
+              szWindows, szSystem);
 }
 
 void CSetupApp::LogEnd(DWORD dwStart)
 {
-    CString strLine;
-    strLine.Format("end: exit code %d, %lu ms, %llu bytes copied", m_nExitCode,
-                   static_cast<unsigned long>(GetTickCount() - dwStart),
-                   static_cast<unsigned long long>(m_engine.m_ullBytesCopied));
-    LogLine(strLine);
+    LogFormat("end: exit code %d, %lu ms, %llu bytes copied", m_nExitCode,
+              static_cast<unsigned long>(GetTickCount() - dwStart),
+              static_cast<unsigned long long>(m_engine.m_ullBytesCopied));
 }
 
 BOOL CSetupApp::OnCmdMsg(UINT nID)

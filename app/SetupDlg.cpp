@@ -142,11 +142,8 @@ INT_PTR CSetupDlg::RunWizard()
     sheet.m_psh.dwFlags &= ~static_cast<DWORD>(PSH_HASHELP);
     INT_PTR nResult = sheet.DoModal();
     if (nResult == ID_WIZFINISH) {
-        CString strLine;
-        strLine.Format("destination: %s (from the wizard)", static_cast<const char*>(m_engine.m_strDestDir));
-        LogLine(strLine);
-        strLine.Format("program folder: %s (from the wizard)", static_cast<const char*>(m_engine.m_strProgramFolder));
-        LogLine(strLine);
+        LogFormat("destination: %s (from the wizard)", static_cast<const char*>(m_engine.m_strDestDir));
+        LogFormat("program folder: %s (from the wizard)", static_cast<const char*>(m_engine.m_strProgramFolder));
     }
     return nResult;
 }

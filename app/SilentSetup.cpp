@@ -21,13 +21,6 @@ const DWORD REASON_IN_USE = ERROR_SHARING_VIOLATION;
 const DWORD REASON_DISK_FULL = ERROR_DISK_FULL;
 const DWORD REASON_OTHER_APPLICATION = ERROR_DIR_NOT_EMPTY;
 
-void Log(const char* pszFormat, const char* pszArgument)
-{
-    CString strLine;
-    strLine.Format(pszFormat, pszArgument);
-    LogLine(strLine);
-}
-
 int FindDrive(const CSetupMngr& engine, char chLetter)
 {
     for (int i = 0; i < engine.m_drives.GetSize(); ++i)
@@ -60,7 +53,7 @@ int CSilentSetup::Run()
     CString strFinalMessage;
     UINT nFinalStyle = MB_ICONINFORMATION;
     RunSetupSequence(steps, *this, SilentCallback, strFinalMessage, nFinalStyle);
-    Log("final message: %s", strFinalMessage);
+    LogFormat("final message: %s", static_cast<const char*>(strFinalMessage));
     return ExitCode(strFinalMessage);
 }
 
@@ -77,12 +70,12 @@ int CSilentSetup::ExitCode(const CString& strFinalMessage) const
 
 void CSilentSetup::CreateStatus(const char* pszText)
 {
-    Log("status: %s", pszText);
+    LogFormat("status: %s", pszText);
 }
 
 void CSilentSetup::SetStatusText(const char* pszText)
 {
-    Log("status: %s", pszText);
+    LogFormat("status: %s", pszText);
 }
 
 int CSilentSetup::ShowMessage(const char* pszText, UINT)
@@ -127,26 +120,27 @@ int CSilentSetup::ChooseDestination()
                        static_cast<const char*>(TrimBlanks(m_engine.m_strDestDir)));
     int nDrive = FindDrive(m_engine, strPath[0]);
     if (!IsValidDestinationPath(strPath) || nDrive < 0) {
-        Log("refused: %s is no destination on a local drive", strPath);
+        LogFormat("refused: %s is no destination on a local drive", static_cast<const char*>(strPath));
         return SETUP_EXIT_BAD_COMMAND_LINE;
     }
     m_engine.SetCurDrive(nDrive);
     m_engine.ClearPrevInstall();
     if (!m_engine.EnoughSpace()) {
-        Log("refused: not enough free space for %s", strPath);
+        LogFormat("refused: not enough free space for %s", static_cast<const char*>(strPath));
         return static_cast<int>(REASON_DISK_FULL);
     }
     DWORD dwCode = CheckDirectoryExists(strPath);
     if (dwCode == ERROR_SUCCESS && !m_engine.CheckExistingInstallation(strPath)) {
-        Log("refused: there is already another application in %s", strPath);
+        LogFormat("refused: there is already another application in %s", static_cast<const char*>(strPath));
         return static_cast<int>(REASON_OTHER_APPLICATION);
     }
     if (dwCode != ERROR_SUCCESS && dwCode != ERROR_PATH_NOT_FOUND) {
-        Log("refused: the destination %s cannot be examined", strPath);
+        LogFormat("refused: the destination %s cannot be examined", static_cast<const char*>(strPath));
         return SETUP_EXIT_FAILED;
     }
     m_engine.SetDestination(strPath);
-    Log(bGiven ? "destination: %s (from the command line)" : "destination: %s (proposed)", strPath);
+    LogFormat(bGiven ? "destination: %s (from the command line)" : "destination: %s (proposed)",
+              static_cast<const char*>(strPath));
     return SETUP_EXIT_SUCCESS;
 }
 
@@ -155,12 +149,12 @@ int CSilentSetup::ChooseFolder()
     BOOL bGiven = !m_commandLine.m_strGroup.IsEmpty();
     CString strFolder = bGiven ? m_commandLine.m_strGroup : m_engine.m_strProgramFolder;
     if (!IsValidFolderName(strFolder)) {
-        Log("refused: \"%s\" is no program folder name", strFolder);
+        LogFormat("refused: \"%s\" is no program folder name", static_cast<const char*>(strFolder));
         return SETUP_EXIT_BAD_COMMAND_LINE;
     }
     m_engine.SetProgramFolder(TrimBlanks(strFolder));
-    Log(bGiven ? "program folder: %s (from the command line)" : "program folder: %s (proposed)",
-        m_engine.m_strProgramFolder);
+    LogFormat(bGiven ? "program folder: %s (from the command line)" : "program folder: %s (proposed)",
+              static_cast<const char*>(m_engine.m_strProgramFolder));
     return SETUP_EXIT_SUCCESS;
 }
 
@@ -183,30 +177,24 @@ int CSilentSetup::FindDisk(WORD wDisk)
             continue;
         ++m_nDiskTries;
         m_engine.m_strSourceDir = strPlace;
-        CString strLine;
-        strLine.Format("disk %u: looked for in %s", static_cast<unsigned>(wDisk) + 1,
-                       static_cast<const char*>(strPlace));
-        LogLine(strLine);
+        LogFormat("disk %u: looked for in %s", static_cast<unsigned>(wDisk) + 1, static_cast<const char*>(strPlace));
         return 1;
     }
-    CString strLine;
-    strLine.Format("disk %u: not found beside %s", static_cast<unsigned>(wDisk) + 1,
-                   static_cast<const char*>(m_strMediumDir));
-    LogLine(strLine);
+    LogFormat("disk %u: not found beside %s", static_cast<unsigned>(wDisk) + 1,
+              static_cast<const char*>(m_strMediumDir));
     return 0;
 }
 
 int __cdecl SilentCallback(int nType, INT_PTR nArg, INT_PTR pArg)
 {
     switch (nType) {
-    case SCB_ERROR:
-        if (nArg == SCBE_FILEINUSE)
-            s_pRun->NoteMessage(ErrorMessageText(nArg, pArg), REASON_IN_USE);
-        else if (nArg == SCBE_DISKFULL)
-            s_pRun->NoteMessage(ErrorMessageText(nArg, pArg), REASON_DISK_FULL);
-        else
-            s_pRun->NoteMessage(ErrorMessageText(nArg, pArg), GetLastError());
+    case SCB_ERROR: {
+        DWORD dwReason = nArg == SCBE_FILEINUSE  ? REASON_IN_USE
+                         : nArg == SCBE_DISKFULL ? REASON_DISK_FULL
+                                                 : GetLastError();
+        s_pRun->NoteMessage(ErrorMessageText(nArg, pArg), dwReason);
         return 1;
+    }
     case SCB_READONLY:
         return SCBR_OVERWRITE;
     case SCB_INSERTDISK:

@@ -3,6 +3,8 @@
 #include "engine/SetupMngr.h"
 #include "model/DataVolume.h"
 
+#include <cstdarg>
+
 CSetupLog* g_pSetupLog = nullptr;
 
 BOOL CSetupLog::Open(const char* pszPath)
@@ -39,11 +41,11 @@ CString SystemErrorText(DWORD dwError)
     char szText[512] = "";
     DWORD dwLength = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError, 0,
                                     szText, sizeof szText, nullptr);
-    while (dwLength > 0 && (szText[dwLength - 1] == '\r' || szText[dwLength - 1] == '\n' || szText[dwLength - 1] == ' '))
-        szText[--dwLength] = '\0';
     for (DWORD i = 0; i < dwLength; ++i)
         if (szText[i] == '\r' || szText[i] == '\n')
             szText[i] = ' ';
+    while (dwLength > 0 && szText[dwLength - 1] == ' ')
+        szText[--dwLength] = '\0';
     return szText;
 }
 
@@ -51,6 +53,18 @@ void LogLine(const char* pszText)
 {
     if (g_pSetupLog)
         g_pSetupLog->Write(pszText);
+}
+
+void LogFormat(const char* pszFormat, ...)
+{
+    if (!g_pSetupLog)
+        return;
+    CString strLine;
+    va_list args;
+    va_start(args, pszFormat);
+    strLine.FormatV(pszFormat, args);
+    va_end(args);
+    g_pSetupLog->Write(strLine);
 }
 
 int LogEngineLine(INT_PTR nArg)
@@ -77,10 +91,8 @@ void LogLoaded(CSetupMngr& engine)
         ++nFiles;
         ullData += static_cast<CInstalledFile*>(pItem)->m_dwSize;
     }
-    CString strLine;
-    strLine.Format("loaded: %s, %d files, %llu bytes of data on %lu disks (disk type %lu)",
-                   static_cast<const char*>(engine.m_strProductName), nFiles, static_cast<unsigned long long>(ullData),
-                   static_cast<unsigned long>(DataVolumeCount(ullData, engine.m_nDiskType)),
-                   static_cast<unsigned long>(engine.m_nDiskType));
-    LogLine(strLine);
+    LogFormat("loaded: %s, %d files, %llu bytes of data on %lu disks (disk type %lu)",
+              static_cast<const char*>(engine.m_strProductName), nFiles, static_cast<unsigned long long>(ullData),
+              static_cast<unsigned long>(DataVolumeCount(ullData, engine.m_nDiskType)),
+              static_cast<unsigned long>(engine.m_nDiskType));
 }

@@ -30,6 +30,8 @@ extern CSetupLog* g_pSetupLog;
 // code, the code and the system's text for it follow.
 void LogLine(const char* pszText);
 void LogLine(const char* pszText, DWORD dwError);
+// A line made by a printf format.
+void LogFormat(const char* pszFormat, ...);
 
 // The answer to the engine's SCB_LOG: its text, when there is one, goes to
 // the log.
