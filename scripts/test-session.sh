@@ -33,4 +33,4 @@ wine reg add 'HKLM\Software\Wine\Drives' /v a: /d floppy /f > /dev/null 2>&1 < /
 wine_prefix_restart
 wine_prefix_hold
 cd build/x86_64
-ctest --output-on-failure --timeout 120 --output-log ctest.log
+ctest --output-on-failure --output-log ctest.log

@@ -8,4 +8,4 @@ add_dependencies(${name} payload_all)
 add_test(NAME ${name}_diskfull
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/with-small-disk.sh COPYPHASE_FULL_DRIVE
                  $<TARGET_FILE:${name}> --gtest_filter=CopyPhase.AFullDestination*)
-set_tests_properties(${name}_diskfull PROPERTIES TIMEOUT 120)
+set_tests_properties(${name}_diskfull PROPERTIES TIMEOUT ${TEST_TIMEOUT})

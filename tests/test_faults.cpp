@@ -134,28 +134,42 @@ std::string MakeLargeMedium()
 
 class Faults : public ::testing::Test {
 protected:
-    void SetUp() override { RemoveInstallation(); }
+    // Every case but the multi-disk ones runs the single-disk medium; it is
+    // made before any case takes its snapshot of the temporary directory.
+    void SetUp() override
+    {
+        RemoveInstallation();
+        ASSERT_FALSE(Single().empty()) << "mkmedium failed";
+    }
     void TearDown() override { RemoveInstallation(); }
 
-    static void SetUpTestSuite()
+    // Each medium is made when a case first needs it, so that a run of a
+    // few cases makes only theirs ("" when mkmedium failed).
+    static const std::string& Single()
     {
-        s_single = MakeMedium("faults-single", "2");
-        s_large = MakeLargeMedium();
-        s_multi = MakeMediumFrom(Stage("Tilewright.ini"), "faults-multi", "0");
+        static const std::string single = MakeMedium("faults-single", "2");
+        return single;
+    }
+    static const std::string& Large()
+    {
+        static const std::string large = MakeLargeMedium();
+        return large;
+    }
+    static const std::string& Multi()
+    {
+        static const std::string multi = MakeMediumFrom(Stage("Tilewright.ini"), "faults-multi", "0");
+        return multi;
     }
 
     // A first, clean install, so that a second run meets existing files.
     void InstallOnce()
     {
-        CDriven run = DriveSetup(s_single + "\\Setup.exe");
+        CDriven run = DriveSetup(Single() + "\\Setup.exe");
         ASSERT_EQ(MSG_SUCCESS, run.finalMessage) << "the first install";
     }
 
-    static std::string s_single, s_large, s_multi;
     CDesktopHelpers m_desktopHelpers;
 };
-
-std::string Faults::s_single, Faults::s_large, Faults::s_multi;
 
 // A run that gives up tells the user so and ends (with 0, as every run).
 void ExpectGaveUp(const CDriven& run)
@@ -185,7 +199,7 @@ int AnswerQuitWithYes(const std::string& text)
 
 TEST_F(Faults, CancelAtTheFirstAMiddleAndTheLastFile)
 {
-    ASSERT_FALSE(s_large.empty()) << "mkmedium failed";
+    ASSERT_FALSE(Large().empty()) << "mkmedium failed";
     const std::map<std::string, std::string> targets = {{"First.tlr", "Big\\First.tlr"},
                                                         {"Middle.tlr", "VB\\Middle.tlr"},
                                                         {"Zlast.tlr", "Zlast\\Zlast.tlr"}};
@@ -216,7 +230,7 @@ TEST_F(Faults, CancelAtTheFirstAMiddleAndTheLastFile)
             }
             return AnswerQuitWithYes(text);
         };
-        CDriven run = DriveSetup(s_large + "\\Setup.exe", answers);
+        CDriven run = DriveSetup(Large() + "\\Setup.exe", answers);
         EXPECT_TRUE(bPressed) << "the copy of " << pszFile << " was never seen";
         EXPECT_TRUE(bAskedDuringTheCopy) << "the quit question came after the copy of " << pszFile << " had ended";
         EXPECT_GT(nBarPos, 0) << "the bar has not moved by the copy of " << pszFile;
@@ -247,7 +261,7 @@ TEST_F(Faults, CancelDuringAReinstall)
         int nPrompts = 0;
         answers.onReadOnly = [&](HWND) { return ++nPrompts <= nYes ? IDOK : IDCANCEL; };
         answers.onBox = AnswerQuitWithYes;
-        CDriven run = DriveSetup(s_single + "\\Setup.exe", answers);
+        CDriven run = DriveSetup(Single() + "\\Setup.exe", answers);
         ASSERT_EQ(static_cast<size_t>(nYes + 1), run.readOnlyFiles.size());
         EXPECT_NE(std::string::npos, run.readOnlyFiles.back().find(readOnly[nYes])) << run.readOnlyFiles.back();
         ExpectGaveUp(run);
@@ -266,7 +280,7 @@ TEST_F(Faults, ExtensionOfAnotherClassAndAFailedSave)
     ASSERT_TRUE(CreateDirectoryA(INSTALL_DEST, nullptr));
     ASSERT_TRUE(CreateDirectoryA((std::string(INSTALL_DEST) + "\\Setup.inf").c_str(), nullptr));
     auto before = TakeState(INSTALL_DEST);
-    CDriven run = DriveSetup(s_single + "\\Setup.exe");
+    CDriven run = DriveSetup(Single() + "\\Setup.exe");
     ASSERT_FALSE(run.boxes.empty()) << "the failed save must be reported";
     EXPECT_NE(std::string::npos, run.boxes.back().find("Setup.inf")) << run.boxes.back();
     ExpectGaveUp(run);
@@ -281,7 +295,7 @@ TEST_F(Faults, TargetInUse)
     auto before = TakeState(INSTALL_DEST);
     HANDLE hHeld = CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
-    CDriven run = DriveSetup(s_single + "\\Setup.exe");
+    CDriven run = DriveSetup(Single() + "\\Setup.exe");
     CloseHandle(hHeld);
     ASSERT_FALSE(run.boxes.empty()) << "the file in use must be reported";
     EXPECT_NE(std::string::npos, run.boxes[0].find("ReadMe.txt")) << run.boxes[0];
@@ -298,7 +312,7 @@ TEST_F(Faults, RegistryWriteRefused)
                                              KEY_ALL_ACCESS, nullptr, &hKey, nullptr));
     RegCloseKey(hKey);
     auto before = TakeState(INSTALL_DEST);
-    CDriven run = DriveSetup(s_single + "\\Setup.exe");
+    CDriven run = DriveSetup(Single() + "\\Setup.exe");
     EXPECT_FALSE(run.boxes.empty()) << "the refused write must be reported";
     ExpectGaveUp(run);
     ExpectRolledBack("registry write refused", before, INSTALL_DEST);
@@ -344,7 +358,7 @@ TEST_F(Faults, ReadOnlyTargetsReplacedOrKept)
                     return answer.second;
             return IDCANCEL;
         };
-        CDriven run = DriveSetup(s_single + "\\Setup.exe", answers);
+        CDriven run = DriveSetup(Single() + "\\Setup.exe", answers);
         EXPECT_EQ(MSG_SUCCESS, run.finalMessage);
         EXPECT_EQ(c.nPrompts, run.readOnlyFiles.size()) << "don't show again: " << c.bDontShow;
         for (const std::string& name : names) {
@@ -394,7 +408,7 @@ TEST_F(Faults, SilentRefusalsAndFailures)
         c.prepare();
         auto before = TakeState(INSTALL_DEST);
         c.hold();
-        CSilentRun run = RunSilently(s_single + "\\Setup.exe", c.args);
+        CSilentRun run = RunSilently(Single() + "\\Setup.exe", c.args);
         if (hHeld != INVALID_HANDLE_VALUE)
             CloseHandle(hHeld);
         if (hMutex)
@@ -414,7 +428,7 @@ protected:
         if (GetDriveTypeA("A:\\") != DRIVE_REMOVABLE)
             GTEST_SKIP() << "no removable drive A: in this prefix (the test session links one)";
         Faults::SetUp();
-        ASSERT_FALSE(s_multi.empty()) << "mkmedium failed";
+        ASSERT_FALSE(Multi().empty()) << "mkmedium failed";
         for (const char* pszFile : {"Setup.dat", "_Uninst.ex_", "Data.dat"})
             ASSERT_TRUE(CopyFileA(Volume(1, pszFile).c_str(), (std::string("A:\\") + pszFile).c_str(), FALSE));
         ASSERT_TRUE(CopyFileA(BuildPath("app\\Setup.exe").c_str(), "A:\\Setup.exe", FALSE));
@@ -428,7 +442,7 @@ protected:
 
     static std::string Volume(int nDisk, const char* pszFile = "Data.dat")
     {
-        return s_multi + "\\disk" + std::to_string(nDisk) + "\\" + pszFile;
+        return Multi() + "\\disk" + std::to_string(nDisk) + "\\" + pszFile;
     }
     static void Insert(const std::vector<BYTE>& volume) { WriteBytes("A:\\Data.dat", volume); }
 };
@@ -522,13 +536,13 @@ TEST_F(Faults, FullDestinationDisk)
         SendMessageA(hDrives, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(drive.c_str()));
         PostMessageA(hPage, WM_COMMAND, MAKEWPARAM(1021, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hDrives));
     };
-    CDriven run = DriveSetup(s_single + "\\Setup.exe", answers);
+    CDriven run = DriveSetup(Single() + "\\Setup.exe", answers);
     ASSERT_FALSE(run.boxes.empty()) << "the full disk must be reported";
     EXPECT_NE(std::string::npos, run.boxes[0].find(drive)) << run.boxes[0];
     ExpectGaveUp(run);
     ExpectRolledBack("full destination disk", before, dest);
 
-    CSilentRun silent = RunSilently(s_single + "\\Setup.exe", "/S /DIR=" + dest);
+    CSilentRun silent = RunSilently(Single() + "\\Setup.exe", "/S /DIR=" + dest);
     EXPECT_EQ(112, silent.nExitCode) << "not enough space";
     ExpectRolledBack("silent: full destination disk", before, dest);
     DeleteTree(dest);
