@@ -9,7 +9,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode="${1:-all}"
-jobs=$(nproc)
+# One job more than the cores this run may use: while a job reads or writes
+# its files, another compiles.
+jobs=$(( $(nproc) + 1 ))
 demo_targets=(Setup tilewright guidriver winewarm)
 
 # Configures and builds one tree: build_tree <arch> <targets...> (none: all).
