@@ -18,6 +18,18 @@ trap 'pkill -KILL -f "$case_name"; rm -rf "$work"' EXIT
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 check() { if "$@"; then passed=$((passed + 1)); return 0; fi; return 1; }
+# Runs a command every 0.2 s until it succeeds, at most $1 times.
+poll() {
+  local tries="$1" i
+  shift
+  for ((i = 0; i < tries; i++)); do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+program_gone() { ! pgrep -f "$case_name" > /dev/null; }
+wrapper_gone() { ! kill -0 "$wrapper" 2> /dev/null; }
 
 # The case's own line and GoogleTest's line naming the case.
 expect_printed() {
@@ -27,12 +39,7 @@ expect_printed() {
 }
 
 expect_ended() {
-  local what="$1" i
-  for ((i = 0; i < 50; i++)); do
-    pgrep -f "$case_name" > /dev/null || break
-    sleep 0.2
-  done
-  check test "$i" -lt 50 || fail "$what: the program still runs after its wrapper was stopped"
+  check poll 50 program_gone || fail "$1: the program still runs after its wrapper was stopped"
 }
 
 # A ctest entry of its own, with a limit the case outlives.
@@ -51,16 +58,9 @@ sed 's/^/  | /' "$work/ctest.out"
 # A TERM to the wrapper, once the program has printed.
 "${run[@]}" > "$work/term.out" 2>&1 &
 wrapper=$!
-for ((i = 0; i < 300; i++)); do
-  grep -qF "printed before the stop" "$work/term.out" && break
-  sleep 0.2
-done
+poll 300 grep -qF "printed before the stop" "$work/term.out"
 kill -TERM "$wrapper"
-for ((i = 0; i < 150; i++)); do
-  kill -0 "$wrapper" 2> /dev/null || break
-  sleep 0.2
-done
-if check test "$i" -lt 150; then
+if check poll 150 wrapper_gone; then
   wait "$wrapper"
   code=$?
   check test "$code" = 143 || fail "TERM: the wrapper ended with $code, not 143"

@@ -2,9 +2,9 @@
 // scripts/wine-run.sh, which gives it files for its output, passes them on
 // as they grow and waits for it alone. This program leaves behind, on
 // purpose, what Wine's helper processes do: a process that inherited its
-// standard output and error and lives on for a minute. Its ctest entry times
-// out well before that minute, so it passes only if ctest is not kept
-// waiting for that process. Its other case is stopped on purpose by
+// standard output and error and lives on for two minutes. Its ctest entry
+// times out after one, so it passes only if ctest is not kept waiting for
+// that process. Its other case is stopped on purpose by
 // check_stopped_output.sh, which looks for the case's lines in what was
 // passed on before the stop.
 #include "TestPaths.h"
@@ -19,7 +19,7 @@ namespace {
 
 const DWORD LINGER_MS = 120000;
 
-TEST(Harness, LeavesAProcessHoldingItsOutputForAMinute)
+TEST(Harness, LeavesAProcessHoldingItsOutputForTwoMinutes)
 {
     std::string tag = std::to_string(GetCurrentProcessId());
     char szTemp[MAX_PATH];
