@@ -4,6 +4,7 @@
 // deletes to unregister, through "DllUnregisterServer".
 #include "SetupMngr.h"
 
+#include "framework/SystemLibraries.h"
 #include "platform/FileUtil.h"
 
 #include <ole2.h>
@@ -20,7 +21,7 @@ BOOL WantsRegistration(DWORD dwFlags, BOOL bAbsent)
 
 BOOL CallServerEntry(const char* pszPath, const char* pszEntry)
 {
-    HMODULE hLibrary = LoadLibraryA(pszPath);
+    HMODULE hLibrary = LoadLibraryBesideItsDependencies(pszPath);
     if (reinterpret_cast<UINT_PTR>(hLibrary) < 32)
         return FALSE;
     FARPROC pfnEntry = GetProcAddress(hLibrary, pszEntry);

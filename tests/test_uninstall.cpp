@@ -542,41 +542,60 @@ TEST_F(Uninstall, FinishSwitchOfAnotherCallerDeletesNothing)
     ExpectStillInstalled("after /finish");
 }
 
-// A library planted under the name of comctl32.dll beside Setup.exe and
-// where the uninstaller's temporary copy runs is never loaded, with Wine
-// searching as Windows does (the program's own directory first); the
-// installation and the uninstallation work all the same. (version.dll
-// cannot be tried so: Wine's own user32.dll imports it, and loads a planted
-// one before any code of the program runs. That the programs do not import
-// it is checked in their import tables.)
-TEST_F(Uninstall, PlantedCommonControlsLibraryIsNotLoaded)
+// The libraries that Setup.exe and Uninst.exe load by name, and those that
+// the system libraries they use load by name in turn, as a +loaddll trace
+// of an install and an uninstall under Wine shows them (Wine loads ntdll,
+// kernel32, kernelbase and msvcrt, the programs' load-time imports, as its
+// own whatever lies beside the program).
+const char* const LOADED_BY_NAME[] = {"advapi32", "combase", "comctl32", "gdi32",   "imm32",    "ole32",
+                                      "rpcrt4",   "sechost", "shcore",   "shell32", "shlwapi",  "ucrtbase",
+                                      "user32",   "uxtheme", "version",  "win32u",  "zlib1"};
+
+// A library planted under each of those names beside Setup.exe and where
+// the uninstaller's temporary copy runs is never loaded, with Wine
+// searching as Windows does (the program's own folder first); nor is a
+// copy of the shared library that the control binds, planted there too:
+// the control registers and unregisters with the real one in the system
+// directory.
+TEST_F(Uninstall, PlantedLibrariesAreNotLoaded)
 {
     std::string medium = MakeMedium("planted", "2");
     ASSERT_FALSE(medium.empty()) << "mkmedium failed";
     char szTemp[MAX_PATH];
     ASSERT_NE(0u, GetTempPathA(MAX_PATH, szTemp));
+    std::vector<std::string> names(std::begin(LOADED_BY_NAME), std::end(LOADED_BY_NAME));
+    names.push_back("TileShr");
     std::vector<std::string> planted;
-    for (const std::string& dir : {medium, std::string(szTemp, strlen(szTemp) - 1)}) {
-        planted.push_back(dir + "\\comctl32.dll");
-        ASSERT_TRUE(CopyFileA(BuildPath("tools\\payload\\payload_planted.dll").c_str(), planted.back().c_str(),
-                              FALSE))
-            << planted.back() << ": error " << GetLastError();
-    }
+    for (const std::string& dir : {medium, std::string(szTemp, strlen(szTemp) - 1)})
+        for (const std::string& name : names) {
+            planted.push_back(dir + "\\" + name + ".dll");
+            ASSERT_TRUE(CopyFileA(BuildPath("tools\\payload\\payload_planted.dll").c_str(),
+                                  planted.back().c_str(), FALSE))
+                << planted.back() << ": error " << GetLastError();
+        }
     // Wine's own load order prefers its built-in libraries; this makes it
     // look in the program's directory first, as Windows does.
     const char OVERRIDES_KEY[] = "Software\\Wine\\DllOverrides";
-    ASSERT_EQ(ERROR_SUCCESS, SetRegString(HKEY_CURRENT_USER, OVERRIDES_KEY, "comctl32", "native,builtin"));
+    for (const char* pszName : LOADED_BY_NAME)
+        ASSERT_EQ(ERROR_SUCCESS, SetRegString(HKEY_CURRENT_USER, OVERRIDES_KEY, pszName, "native,builtin"));
 
     Install(medium);
+    std::string server = std::string(KEY_CONTROL_CLSID) + "\\InprocServer32";
+    EXPECT_EQ(std::string(INSTALL_DEST) + "\\Tilewrig.ocx", RegString(HKEY_CLASSES_ROOT, server.c_str(), ""))
+        << "the control did not register";
     ExpectCompleteRun(RunUninstaller(UNINSTALLER), INSTALL_DEST, MSG_DONE);
+    EXPECT_EQ("<no key>", RegString(HKEY_CLASSES_ROOT, server.c_str(), "")) << "the control did not unregister";
 
-    DeleteRegValue(HKEY_CURRENT_USER, OVERRIDES_KEY, "comctl32");
-    for (const std::string& path : planted)
-        DeleteFileA(path.c_str());
+    for (const char* pszName : LOADED_BY_NAME)
+        DeleteRegValue(HKEY_CURRENT_USER, OVERRIDES_KEY, pszName);
     std::vector<std::string> loaded;
-    DumpKey(HKEY_LOCAL_MACHINE, "HKLM", "Software\\SetupTests\\Planted", loaded);
-    DeleteRegKeyTree(HKEY_LOCAL_MACHINE, "Software\\SetupTests\\Planted");
-    EXPECT_TRUE(loaded.empty()) << "a planted library was loaded:\n" << Joined(loaded);
+    for (const std::string& path : planted) {
+        if (Exists(path + ".loaded"))
+            loaded.push_back(path);
+        DeleteFileA((path + ".loaded").c_str());
+        DeleteFileA(path.c_str());
+    }
+    EXPECT_TRUE(loaded.empty()) << "planted libraries were loaded:\n" << Joined(loaded);
 }
 
 }

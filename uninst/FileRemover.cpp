@@ -2,6 +2,7 @@
 
 #include "InfoCheck.h"
 
+#include "framework/SystemLibraries.h"
 #include "platform/FileUtil.h"
 #include "platform/Registry.h"
 
@@ -21,7 +22,7 @@ void Unregister(const char* pszPath)
 {
     if (FAILED(OleInitialize(nullptr)))
         return;
-    HMODULE hLibrary = LoadLibraryA(pszPath);
+    HMODULE hLibrary = LoadLibraryBesideItsDependencies(pszPath);
     if (hLibrary) {
         FARPROC pfnEntry = GetProcAddress(hLibrary, "DllUnregisterServer");
         if (pfnEntry)

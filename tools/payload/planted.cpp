@@ -1,21 +1,22 @@
-// A library planted beside a program under the name of a system library
-// (version.dll, comctl32.dll). Once loaded it notes its own path as the
-// value HKLM\Software\SetupTests\Planted "<path>". It exports nothing: a
-// program bound to it at load time would not even start.
+// A library planted beside a program under the name of a system library or
+// of a library that an installed one binds. Once loaded it leaves the file
+// "<own path>.loaded" beside itself. It binds nothing but kernel32.dll (and
+// the C runtime), so that it loads and leaves its mark under any name, and
+// exports nothing: a program that binds it would not get far.
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
 {
     if (dwReason != DLL_PROCESS_ATTACH)
         return TRUE;
-    char szPath[MAX_PATH];
-    DWORD dwLength = GetModuleFileNameA(hInstance, szPath, MAX_PATH);
-    HKEY hKey = nullptr;
-    if (dwLength > 0 && dwLength < MAX_PATH
-        && RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\SetupTests\\Planted", 0, nullptr, 0, KEY_SET_VALUE,
-                           nullptr, &hKey, nullptr) == ERROR_SUCCESS) {
-        RegSetValueExA(hKey, szPath, 0, REG_SZ, reinterpret_cast<const BYTE*>("loaded"), 7);
-        RegCloseKey(hKey);
-    }
+    char szMark[MAX_PATH];
+    const char SUFFIX[] = ".loaded";
+    DWORD dwLength = GetModuleFileNameA(hInstance, szMark, MAX_PATH);
+    if (dwLength == 0 || dwLength + sizeof SUFFIX > MAX_PATH)
+        return TRUE;
+    lstrcpyA(szMark + dwLength, SUFFIX);
+    HANDLE hMark = CreateFileA(szMark, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hMark != INVALID_HANDLE_VALUE)
+        CloseHandle(hMark);
     return TRUE;
 }

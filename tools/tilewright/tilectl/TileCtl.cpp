@@ -1,11 +1,16 @@
 // The Tilewright ActiveX control library: it registers its class so that
 // containers can find it, and removes the registration again.
+#include "../tileshr/TileShr.h"
+
 #include <windows.h>
 
 namespace {
 const char CLSID_KEY[] = "CLSID\\{5C7E2A31-8D4B-4F1A-9E63-2B7D1C9A4E10}";
 const char PROGID_KEY[] = "Tilewright.TileView";
 const char CLSID_TEXT[] = "{5C7E2A31-8D4B-4F1A-9E63-2B7D1C9A4E10}";
+// The tile format the control shows: registered only against a shared
+// library that reads it.
+const int TILE_FORMAT_VERSION = 0x0100;
 
 HMODULE g_hModule = nullptr;
 
@@ -45,6 +50,8 @@ static LONG DeleteTree(HKEY hParent, const char* pszKey)
 
 extern "C" HRESULT __stdcall DllRegisterServer()
 {
+    if (TileFormatVersion() != TILE_FORMAT_VERSION)
+        return E_FAIL;
     char szPath[MAX_PATH];
     DWORD n = GetModuleFileNameA(g_hModule, szPath, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
@@ -61,6 +68,8 @@ extern "C" HRESULT __stdcall DllRegisterServer()
 
 extern "C" HRESULT __stdcall DllUnregisterServer()
 {
+    if (TileFormatVersion() != TILE_FORMAT_VERSION)
+        return E_FAIL;
     LONG a = DeleteTree(HKEY_CLASSES_ROOT, CLSID_KEY);
     LONG b = DeleteTree(HKEY_CLASSES_ROOT, PROGID_KEY);
     bool ok = (a == ERROR_SUCCESS || a == ERROR_FILE_NOT_FOUND) && (b == ERROR_SUCCESS || b == ERROR_FILE_NOT_FOUND);

@@ -1,8 +1,10 @@
 // Tilewright's shared tile-format library, installed once into the system
 // directory and counted by every product that uses it.
+#include "TileShr.h"
+
 #include <windows.h>
 
-extern "C" __declspec(dllexport) int __stdcall TileFormatVersion()
+TILESHR_API int __stdcall TileFormatVersion()
 {
     return 0x0100;
 }
