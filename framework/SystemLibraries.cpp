@@ -61,9 +61,9 @@ HMODULE LoadFromSystemDirectoryOrEnd(const char* pszName)
 
 // Restricts the search, then loads every library the programs bind at
 // first call, once. Some system libraries load others by name through a
-// search that does not keep to the restriction (Wine's load what they bind
-// at first call so, with the program's folder first); a library already
-// loaded is found by its name instead.
+// search that does not keep to the restriction (Wine's own libraries bind
+// theirs at first call so, with the program's folder first); a library
+// already loaded is found by its name instead.
 void RestrictSearchAndLoadAll()
 {
     static bool s_bDone = false;

@@ -542,11 +542,17 @@ TEST_F(Uninstall, FinishSwitchOfAnotherCallerDeletesNothing)
     ExpectStillInstalled("after /finish");
 }
 
-// The libraries that Setup.exe and Uninst.exe load by name, and those that
-// the system libraries they use load by name in turn, as a +loaddll trace
-// of an install and an uninstall under Wine shows them (Wine loads ntdll,
-// kernel32, kernelbase and msvcrt, the programs' load-time imports, as its
-// own whatever lies beside the program).
+// The libraries that Setup.exe and Uninst.exe, and the system libraries
+// they use, load by name in an install and an uninstall, as Wine's
+// +loaddll trace shows them (both builds). The programs' load-time imports
+// (kernel32, msvcrt, and kernelbase and ntdll below them) are not among
+// them: they are bound before any code of the programs runs, and only the
+// system's list of known libraries keeps a copy beside the program from
+// being loaded in their place. Nor is msimg32, which the 64-bit Wine's
+// uxtheme binds at first call: Wine's own libraries look for what they
+// bind at first call in the program's folder first, whatever search the
+// program set (ole32, which imm32 binds so, is loaded by the programs
+// before any window opens).
 const char* const LOADED_BY_NAME[] = {"advapi32", "combase", "comctl32", "gdi32",   "imm32",    "ole32",
                                       "rpcrt4",   "sechost", "shcore",   "shell32", "shlwapi",  "ucrtbase",
                                       "user32",   "uxtheme", "version",  "win32u",  "zlib1"};
