@@ -5,13 +5,16 @@
 # directory: a copy of the same name beside the program could replace one
 # bound at load time, or one that it loads by name), address space layout
 # randomisation and no execution of data (and 64-bit addresses for it in
-# 64-bit builds), and the program's manifest (resource type 24, id 1): run
-# elevated, and the systems from Vista to 11 it knows.
+# 64-bit builds), the program's manifest (resource type 24, id 1): run
+# elevated, and the systems from Vista to 11 it knows; and no import
+# pointer that names address 0 (binutils leaves so the pointer of a function
+# bound at first call that a header declares imported, in 32-bit builds).
 #   check_pe_header.sh <objdump> <pei-i386|pei-x86-64> <program.exe>...
 set -uo pipefail
 objdump="$1"
 format="$2"
 shift 2
+nm="${objdump%objdump}nm"
 allowed="kernel32.dll msvcrt.dll"
 characteristics="DYNAMIC_BASE NX_COMPAT"
 if [ "$format" = pei-x86-64 ]; then characteristics="$characteristics HIGH_ENTROPY_VA"; fi
@@ -39,6 +42,28 @@ manifest_of() {
   read -r vma offset <<<"$section"
   local start=$(( 0x$offset + addr - (0x$vma - 0x$base) ))
   tail -c +$((start + 1)) "$exe" | head -c $((size))
+}
+
+# The import pointers (symbols "__imp_...") whose value in the file is 0,
+# or "<no symbols>" when the program has no symbol table to tell.
+null_import_pointers() {
+  local exe="$1" words=2 addr w1 w2 w3 w4 value type name
+  [ "$format" = pei-x86-64 ] || words=1
+  local -A line
+  while read -r addr w1 w2 w3 w4; do
+    line[$((16#$addr))]="$w1 $w2 $w3 $w4"
+  done < <("$objdump" -s -j .idata "$exe" | awk 'NF >= 5 && $1 ~ /^[0-9a-f]+$/ { print $1, $2, $3, $4, $5 }')
+  local found=0
+  while read -r value type name; do
+    found=1
+    local a=$((16#$value))
+    local -a group=(${line[$((a - a % 16))]:-x x x x})
+    local g=$(( (a % 16) / 4 ))
+    local pointer="${group[$g]}"
+    [ "$words" = 1 ] || pointer="$pointer${group[$((g + 1))]:-x}"
+    [[ "$pointer" =~ ^0+$ ]] && echo "$name"
+  done < <("$nm" "$exe" | awk '$2 == "I" && $3 ~ /^__imp_/')
+  [ "$found" = 1 ] || echo "<no symbols>"
 }
 
 for exe in "$@"; do
@@ -71,6 +96,8 @@ for exe in "$@"; do
       check grep -q "<supportedOS Id=\"{$id}\"/>" <<<"$manifest" || fail "$exe: the manifest lacks supportedOS {$id}"
     done
   fi
+  null=$(null_import_pointers "$exe")
+  check [ -z "$null" ] || fail "$exe: import pointers that name address 0: $(echo $null)"
   echo "PE header of $exe: $format, GUI 4.0, imports: $(echo $dlls), manifest: ${#manifest} bytes"
 done
 
