@@ -186,6 +186,29 @@ std::string ReadText(const std::string& path)
     return text.str();
 }
 
+// Install information with one more file record, in the application
+// directory's node or in the system directory's.
+std::vector<BYTE> HostileInfo(const std::vector<BYTE>& original, const char* pszPath, bool bSystemNode = false,
+                              DWORD dwFlags = 0)
+{
+    std::string path = std::string(SETUP_INF) + ".hostile";
+    WriteBytes(path, original);
+    CInstallMngr info;
+    if (!LoadInfo(path, info))
+        return {};
+    CInstalledFile* pFile = new CInstalledFile;
+    pFile->SetPath(pszPath);
+    pFile->m_dwFlags = dwFlags;
+    CDirNode* pNode = AppNode(info);
+    for (POSITION pos = info.m_root.children.GetHeadPosition(); pos && bSystemNode;)
+        pNode = info.m_root.children.GetNext(pos);
+    pNode->files.AddTail(pFile);
+    WriteInfo(info, path);
+    std::vector<BYTE> bytes = ReadBytes(path);
+    DeleteFileA(path.c_str());
+    return bytes;
+}
+
 // Wine's own uninstaller: "--list" prints each entry as key|||DisplayName.
 std::string WineUninstallerList()
 {
@@ -306,10 +329,16 @@ TEST_F(Uninstall, SharedLibraryStaysUntilTheLastProductGoes)
     ASSERT_EQ(2u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, shared.c_str())) << "both products count the library";
     std::string otherMain = std::string(OTHER_DEST) + "\\Mapsmith.exe";
     ASSERT_EQ(otherMain, RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr)) << "the later install owns App Paths";
+    // Further records of the library, as an altered Setup.inf may hold them,
+    // must not lower the count once each.
+    std::string upper = shared;
+    CharUpperA(&upper[0]);
+    for (const std::string& duplicate : {shared, upper})
+        WriteBytes(SETUP_INF, HostileInfo(ReadBytes(SETUP_INF), duplicate.c_str(), true, FILE_SHARED));
 
     ExpectCompleteRun(RunUninstaller(UNINSTALLER), INSTALL_DEST, MSG_DONE);
     EXPECT_TRUE(Exists(shared)) << "the library was removed while the other product still uses it";
-    EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, shared.c_str())) << "the count was not lowered";
+    EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, shared.c_str())) << "the count should be lowered once, to 1";
     EXPECT_EQ(otherMain, RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr))
         << "App Paths of the other installation was touched";
     EXPECT_EQ("Mapsmith.Document", RegString(HKEY_CLASSES_ROOT, ".tlr", nullptr))
@@ -424,29 +453,6 @@ void ExpectStillInstalled(const char* pszCase)
     EXPECT_EQ("Mapsmith.Document", RegString(HKEY_CLASSES_ROOT, ".tlr", nullptr)) << pszCase;
     EXPECT_NE("<no key>", RegString(HKEY_CLASSES_ROOT, KEY_CONTROL_CLSID, nullptr)) << pszCase << ": unregistered";
     EXPECT_TRUE(Exists(ProgramGroupDir())) << pszCase << ": the program group was removed";
-}
-
-// Install information with one more file record, in the application
-// directory's node or in the system directory's.
-std::vector<BYTE> HostileInfo(const std::vector<BYTE>& original, const char* pszPath, bool bSystemNode = false,
-                              DWORD dwFlags = 0)
-{
-    std::string path = std::string(SETUP_INF) + ".hostile";
-    WriteBytes(path, original);
-    CInstallMngr info;
-    if (!LoadInfo(path, info))
-        return {};
-    CInstalledFile* pFile = new CInstalledFile;
-    pFile->SetPath(pszPath);
-    pFile->m_dwFlags = dwFlags;
-    CDirNode* pNode = AppNode(info);
-    for (POSITION pos = info.m_root.children.GetHeadPosition(); pos && bSystemNode;)
-        pNode = info.m_root.children.GetNext(pos);
-    pNode->files.AddTail(pFile);
-    WriteInfo(info, path);
-    std::vector<BYTE> bytes = ReadBytes(path);
-    DeleteFileA(path.c_str());
-    return bytes;
 }
 
 TEST_F(Uninstall, BrokenInstallInformationRemovesNothing)

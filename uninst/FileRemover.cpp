@@ -107,9 +107,13 @@ BOOL CFileRemover::RemoveFile(const CInstalledFile& file)
 
 // Without a count nobody can say who else uses the library: it stays.
 // The count is lowered, or its value deleted with the file, only once
-// the file is really gone, so that another try finds it as it was.
+// the file is really gone, so that another try finds it as it was. A
+// further record of a file already handled goes without touching it.
 BOOL CFileRemover::ReleaseShared(const CInstalledFile& file)
 {
+    if (IsReleased(file.m_strPath))
+        return TRUE;
+    m_releasedFiles.Add(file.m_strPath);
     DWORD dwCount = 0;
     LONG lResult = GetRegDword(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, file.m_strPath, dwCount);
     if (lResult == ERROR_FILE_NOT_FOUND)
@@ -121,6 +125,15 @@ BOOL CFileRemover::ReleaseShared(const CInstalledFile& file)
                == ERROR_SUCCESS;
     return DeleteInstalled(file)
            && DeleteRegValue(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, file.m_strPath) == ERROR_SUCCESS;
+}
+
+// Records name files by full path; the file system ignores case.
+BOOL CFileRemover::IsReleased(const CString& strPath) const
+{
+    for (int i = 0; i < m_releasedFiles.GetSize(); ++i)
+        if (m_releasedFiles[i].CompareNoCase(strPath) == 0)
+            return TRUE;
+    return FALSE;
 }
 
 BOOL CFileRemover::DeleteInstalled(const CInstalledFile& file)

@@ -31,10 +31,15 @@ private:
     BOOL RemoveFile(const CInstalledFile& file);
     // A shared library goes only with the last installation that counts it.
     BOOL ReleaseShared(const CInstalledFile& file);
+    BOOL IsReleased(const CString& strPath) const;
     static BOOL DeleteInstalled(const CInstalledFile& file);
 
     CString m_strSystemDir;
     FileNotice m_onFile;
     CStringArray m_leftFiles;
+    // The files whose count this run has handled: the install information
+    // may list one file more than once, and each record would otherwise
+    // lower its count again, down to the other products' share.
+    CStringArray m_releasedFiles;
     BOOL m_bInDestination = TRUE;
 };
