@@ -44,7 +44,8 @@ void ExpectInstalled()
     EXPECT_EQ(std::string(INSTALL_DEST) + "\\Mapsmith.exe", RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr));
     EXPECT_EQ(INSTALL_DEST, RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, "Path"));
     EXPECT_EQ("Tilewright", RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "DisplayName"));
-    EXPECT_EQ(std::string(INSTALL_DEST) + "\\Uninst.exe", RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
+    EXPECT_EQ("\"" + std::string(INSTALL_DEST) + "\\Uninst.exe\"",
+              RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
     EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, shared.c_str()));
     EXPECT_EQ("Tilewright Resource", RegString(HKEY_CLASSES_ROOT, "Mapsmith.Document", nullptr));
     std::string command = RegString(HKEY_CLASSES_ROOT, "Mapsmith.Document\\shell\\open\\command", nullptr);

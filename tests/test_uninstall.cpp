@@ -14,6 +14,8 @@
 namespace {
 
 const char UNINSTALLER[] = "C:\\Tilewright\\Uninst.exe";
+// The uninstall command the setup writes: the uninstaller's path, quoted.
+const char UNINSTALL_COMMAND[] = "\"C:\\Tilewright\\Uninst.exe\"";
 const char SETUP_INF[] = "C:\\Tilewright\\Setup.inf";
 const char MSG_CONFIRM[] = "Do you want to remove Tilewright and all of its components from this computer?";
 const char MSG_DONE[] = "Tilewright has been removed from this computer.";
@@ -297,10 +299,15 @@ TEST_F(Uninstall, RoundTripLeavesTheMachineAsBefore)
         ASSERT_NE(installed.end(), std::find_if(installed.begin(), installed.end(),
                                                 [&](const std::string& line) { return line.rfind(expected, 0) == 0; }))
             << "the snapshot does not see the install: no " << expected << " in\n" << Joined(installed);
-    std::string uninstallString = RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString");
-    ASSERT_EQ(UNINSTALLER, uninstallString);
+    ASSERT_EQ(UNINSTALL_COMMAND, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
+    // The unquoted uninstall command of earlier setups, and the open command
+    // with the quoted long path of a drive without short names, are this
+    // installation's entries as well.
+    ASSERT_EQ(ERROR_SUCCESS, SetRegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString", UNINSTALLER));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegString(HKEY_CLASSES_ROOT, "Mapsmith.Document\\shell\\open\\command", nullptr,
+                                          "\"C:\\Tilewright\\Mapsmith.exe\" \"%1\""));
 
-    CUninstallRun run = RunUninstaller(uninstallString);
+    CUninstallRun run = RunUninstaller(UNINSTALLER);
     ASSERT_FALSE(run.boxes.empty()) << "the uninstaller showed nothing";
     EXPECT_EQ(MSG_CONFIRM, run.boxes[0]);
     ExpectCompleteRun(run, INSTALL_DEST, MSG_DONE);
@@ -344,7 +351,8 @@ TEST_F(Uninstall, SharedLibraryStaysUntilTheLastProductGoes)
     EXPECT_EQ("Mapsmith.Document", RegString(HKEY_CLASSES_ROOT, ".tlr", nullptr))
         << "the extension that the other installation owns was removed";
     EXPECT_EQ("Tilewright Resource", RegString(HKEY_CLASSES_ROOT, "Mapsmith.Document", nullptr));
-    EXPECT_EQ(std::string(OTHER_DEST) + "\\Uninst.exe", RegString(HKEY_LOCAL_MACHINE, KEY_OTHER_UNINSTALL, "UninstallString"));
+    EXPECT_EQ("\"" + std::string(OTHER_DEST) + "\\Uninst.exe\"",
+              RegString(HKEY_LOCAL_MACHINE, KEY_OTHER_UNINSTALL, "UninstallString"));
     EXPECT_EQ("<no key>", RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
 
     ExpectCompleteRun(RunUninstaller(std::string(OTHER_DEST) + "\\Uninst.exe"), OTHER_DEST,
@@ -427,7 +435,7 @@ TEST_F(Uninstall, FileInUseIsReportedAndASecondRunFinishes)
     EXPECT_FALSE(Exists(std::string(INSTALL_DEST) + "\\VB")) << "emptied directories stayed";
     EXPECT_FALSE(Exists(ProgramGroupDir())) << "the program group stayed";
     EXPECT_EQ("<no key>", RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr));
-    EXPECT_EQ(UNINSTALLER, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"))
+    EXPECT_EQ(UNINSTALL_COMMAND, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"))
         << "the Uninstall entry must stay while something is left";
     ASSERT_TRUE(Exists(UNINSTALLER)) << "the uninstaller must stay while something is left";
     CInstallMngr left;
@@ -449,7 +457,7 @@ void ExpectStillInstalled(const char* pszCase)
     EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, SharedLibrary().c_str())) << pszCase;
     EXPECT_EQ(std::string(INSTALL_DEST) + "\\Mapsmith.exe", RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr))
         << pszCase;
-    EXPECT_EQ(UNINSTALLER, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString")) << pszCase;
+    EXPECT_EQ(UNINSTALL_COMMAND, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString")) << pszCase;
     EXPECT_EQ("Mapsmith.Document", RegString(HKEY_CLASSES_ROOT, ".tlr", nullptr)) << pszCase;
     EXPECT_NE("<no key>", RegString(HKEY_CLASSES_ROOT, KEY_CONTROL_CLSID, nullptr)) << pszCase << ": unregistered";
     EXPECT_TRUE(Exists(ProgramGroupDir())) << pszCase << ": the program group was removed";
