@@ -21,13 +21,22 @@ const DWORD REASON_IN_USE = ERROR_SHARING_VIOLATION;
 const DWORD REASON_DISK_FULL = ERROR_DISK_FULL;
 const DWORD REASON_OTHER_APPLICATION = ERROR_DIR_NOT_EMPTY;
 
+// A drive's root ("C:") or a share's ("\\server\share").
+bool IsRootDirectory(const CString& strDir)
+{
+    CString strParent = GetDirectoryFromPath(strDir);
+    return strParent.IsEmpty() || (strDir.Left(2) == "\\\\" && GetDirectoryFromPath(strParent).IsEmpty());
+}
+
 // Disk folders are looked for beside a medium folder that has a parent
-// folder of its own. Beside "C:\Setup" they would lie at a drive's root, and
-// beside a medium at a drive's root they would be "\disk2" on whatever drive
-// is current: folders there can be made by any user.
+// folder of its own. Beside "C:\Setup" they would lie at a drive's (or a
+// share's) root, and beside a medium at a drive's root they would be
+// "\disk2" on whatever drive is current: folders there can be made by any
+// user.
 bool HasDiskFolders(const char* pszMediumDir)
 {
-    return !GetDirectoryFromPath(GetDirectoryFromPath(pszMediumDir)).IsEmpty();
+    CString strParent = GetDirectoryFromPath(pszMediumDir);
+    return !strParent.IsEmpty() && !IsRootDirectory(strParent);
 }
 
 int FindDrive(const CSetupMngr& engine, char chLetter)
