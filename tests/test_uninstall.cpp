@@ -542,6 +542,114 @@ TEST_F(Uninstall, FinishSwitchOfAnotherCallerDeletesNothing)
     ExpectStillInstalled("after /finish");
 }
 
+// Read with every sharing, so that a handle of another process stands not in the way.
+std::vector<BYTE> ReadShared(const std::string& path)
+{
+    CFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr));
+    std::vector<BYTE> bytes(file.IsEmpty() ? 0 : GetFileSize(file, nullptr));
+    DWORD dwRead = 0;
+    if (!bytes.empty() && (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &dwRead, nullptr)
+                           || dwRead != bytes.size()))
+        bytes.clear();
+    return bytes;
+}
+
+// Wine 8 makes no link itself (CreateSymbolicLinkA reports success and
+// makes nothing, FSCTL_SET_REPARSE_POINT is not supported), but it shows a
+// Unix symbolic link as a directory with FILE_ATTRIBUTE_REPARSE_POINT, and
+// it runs a Unix program given by its path.
+bool RunUnixProgram(const std::string& program, const std::string& options,
+                    const std::vector<std::string>& windowsPaths)
+{
+    typedef char*(CDECL * PFNUNIXNAME)(const WCHAR*);
+    PFNUNIXNAME pfnUnixName = reinterpret_cast<PFNUNIXNAME>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!pfnUnixName)
+        return false;
+    std::string args = options;
+    for (const std::string& path : windowsPaths) {
+        WCHAR wszPath[MAX_PATH];
+        if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wszPath, MAX_PATH))
+            return false;
+        char* pszUnix = pfnUnixName(wszPath);
+        if (!pszUnix)
+            return false;
+        args += " \"" + std::string(pszUnix) + "\"";
+        HeapFree(GetProcessHeap(), 0, pszUnix);
+    }
+    CChildProcess process;
+    return process.Start(program, args);
+}
+
+bool IsLink(const std::string& path)
+{
+    DWORD dwAttributes = GetFileAttributesA(path.c_str());
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Wine gives no process handle to wait on for a Unix program: what it
+// does is waited for instead.
+bool WaitForLink(const std::string& path, bool bPresent)
+{
+    for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < GONE_WAIT_MS; Sleep(20))
+        if (IsLink(path) == bPresent)
+            return true;
+    return false;
+}
+
+// Windows makes a symbolic link itself (its headers declare the call only
+// for newer systems than the programs are built for).
+bool MakeDirectoryLink(const std::string& link, const std::string& target)
+{
+    typedef BOOLEAN(WINAPI * PFNCREATELINK)(const char*, const char*, DWORD);
+    const DWORD LINK_TO_DIRECTORY = 1;
+    PFNCREATELINK pfnCreateLink = reinterpret_cast<PFNCREATELINK>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
+    if (pfnCreateLink && pfnCreateLink(link.c_str(), target.c_str(), LINK_TO_DIRECTORY) && IsLink(link))
+        return true;
+    return RunUnixProgram("Z:\\bin\\ln", "-s", {target, link}) && WaitForLink(link, true);
+}
+
+// Before its target goes: a link to nothing is not seen at all.
+bool RemoveDirectoryLink(const std::string& link)
+{
+    if (IsLink(link) && !RemoveDirectoryA(link.c_str()))
+        RunUnixProgram("Z:\\bin\\rm", "", {link});
+    return WaitForLink(link, false);
+}
+
+// A subfolder of the destination replaced by a link to a folder outside
+// that holds a file of the same name as the product's: the uninstaller
+// goes no further than the link, and the file it leads to stays.
+TEST_F(Uninstall, ALinkInPlaceOfASubfolderIsNotFollowed)
+{
+    Install(MakeMedium("uninst", "2"));
+    const std::string outside = "C:\\TilewrightOutside";
+    const std::string maps = std::string(INSTALL_DEST) + "\\Maps";
+    DeleteTree(outside);
+    ASSERT_TRUE(CreateDirectoryA(outside.c_str(), nullptr)) << outside << ": error " << GetLastError();
+    const std::vector<BYTE> keep = {'k', 'e', 'e', 'p'};
+    WriteBytes(outside + "\\World.tlr", keep);
+    DeleteTree(maps);
+    bool bLinked = MakeDirectoryLink(maps, outside);
+    CUninstallRun run;
+    if (bLinked)
+        run = RunUninstaller(UNINSTALLER);
+    WaitForGone(UNINSTALLER);
+    bool bKept = ReadShared(outside + "\\World.tlr") == keep;
+    bool bUnlinked = RemoveDirectoryLink(maps);
+    DeleteTree(outside);
+
+    ASSERT_TRUE(bLinked) << "no link could be made at " << maps;
+    ASSERT_TRUE(bUnlinked) << "the link " << maps << " could not be removed";
+
+    ASSERT_EQ(2u, run.boxes.size()) << "expected the question and the closing report, saw:\n" << Joined(run.boxes);
+    EXPECT_EQ(MSG_DONE, run.boxes[1]);
+    EXPECT_TRUE(bKept) << "the uninstaller deleted " << outside << "\\World.tlr through the link " << maps;
+    EXPECT_FALSE(Exists(std::string(INSTALL_DEST) + "\\Mapsmith.exe")) << "the product's own files stayed";
+}
+
 // A library planted under the name of comctl32.dll beside Setup.exe and
 // where the uninstaller's temporary copy runs is never loaded, with Wine
 // searching as Windows does (the program's own directory first); the
