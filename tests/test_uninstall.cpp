@@ -2,6 +2,7 @@
 // Setup.exe: what an uninstall leaves of the machine, shared libraries of
 // two products, Wine's own uninstaller as a client of the Uninstall entry,
 // a file in use, and install information that cannot be trusted.
+#include "AccessRights.h"
 #include "DesktopHelpers.h"
 #include "InstallRun.h"
 
@@ -533,7 +534,7 @@ TEST_F(Uninstall, FinishSwitchOfAnotherCallerDeletesNothing)
     const std::string canary = "C:\\canary.txt";
     WriteBytes(canary, {'k', 'e', 'e', 'p'});
     for (const std::string& target : {canary, std::string(UNINSTALLER)}) {
-        CUninstallRun run = RunUninstaller(UNINSTALLER, IDYES, "/finish 0 \"" + target + "\"");
+        CUninstallRun run = RunUninstaller(UNINSTALLER, IDYES, "/finish 0 0 \"" + target + "\"");
         EXPECT_EQ(0, run.nExitCode) << target;
         EXPECT_TRUE(run.boxes.empty()) << target;
         EXPECT_TRUE(Exists(target)) << target << " was deleted by a /finish the uninstaller did not start";
@@ -542,7 +543,25 @@ TEST_F(Uninstall, FinishSwitchOfAnotherCallerDeletesNothing)
     ExpectStillInstalled("after /finish");
 }
 
-// Read with every sharing, so that a handle of another process stands not in the way.
+std::string TempDir()
+{
+    char szTemp[MAX_PATH];
+    DWORD dwLength = GetTempPathA(MAX_PATH, szTemp);
+    return dwLength > 1 ? std::string(szTemp, dwLength - 1) : std::string();
+}
+
+std::vector<std::string> Subdirectories(const std::string& dir)
+{
+    std::vector<std::string> names;
+    ForEachEntry(dir, [&names](const WIN32_FIND_DATAA& fd) {
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            names.push_back(fd.cFileName);
+    });
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Read with every sharing, so that another process's handle is not in the way.
 std::vector<BYTE> ReadShared(const std::string& path)
 {
     CFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -553,6 +572,62 @@ std::vector<BYTE> ReadShared(const std::string& path)
                            || dwRead != bytes.size()))
         bytes.clear();
     return bytes;
+}
+
+// The first directory of dir that is not among before; "" after the wait.
+std::string WaitForNewSubdirectory(const std::string& dir, const std::vector<std::string>& before)
+{
+    for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < GONE_WAIT_MS; Sleep(20)) {
+        std::vector<std::string> added = Without(Subdirectories(dir), before);
+        if (!added.empty())
+            return dir + "\\" + added[0];
+    }
+    return "";
+}
+
+// The temporary directory is open to every user. The copy that finishes
+// the work is made in a new directory of its own that other users cannot
+// enter; what is planted beside it is neither touched nor run. Holding the
+// uninstaller without delete sharing keeps the copy trying to delete it,
+// for long enough to look at the copy's directory.
+TEST_F(Uninstall, TheFinishingCopyRunsFromAClosedDirectoryOfItsOwn)
+{
+    Install(MakeMedium("uninst", "2"));
+    const std::string temp = TempDir();
+    const std::vector<BYTE> plantedBytes = {'n', 'o', 't', ' ', 'r', 'u', 'n'};
+    std::vector<std::string> planted;
+    for (int i = 0; i < 10; ++i) {
+        planted.push_back(temp + "\\Fil" + std::to_string(i) + ".exe");
+        WriteBytes(planted.back(), plantedBytes);
+    }
+    std::vector<BYTE> uninstaller = ReadBytes(UNINSTALLER);
+    std::vector<std::string> dirsBefore = Subdirectories(temp);
+    CFileHandle hold(CreateFileA(UNINSTALLER, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    ASSERT_FALSE(hold.IsEmpty()) << UNINSTALLER << ": error " << GetLastError();
+
+    CUninstallRun run = RunUninstaller(UNINSTALLER);
+    std::string copyDir = WaitForNewSubdirectory(temp, dirsBefore);
+    std::string copy = copyDir + "\\Uninst.exe";
+    bool bCopySeen = !copyDir.empty() && Exists(copy);
+    CAccessRights rights = AccessRightsOf(copyDir);
+    bool bSameBytes = bCopySeen && ReadShared(copy) == uninstaller;
+    hold.Close();
+
+    ASSERT_EQ(2u, run.boxes.size()) << "expected the question and the closing report, saw:\n" << Joined(run.boxes);
+    EXPECT_EQ(MSG_DONE, run.boxes[1]);
+    ASSERT_TRUE(bCopySeen) << "no new directory with the copy in " << temp << " (saw \"" << copyDir << "\")";
+    EXPECT_TRUE(bSameBytes) << copy << " is not the uninstaller";
+    EXPECT_TRUE(rights.bRead) << copyDir << ": its descriptor cannot be read";
+    EXPECT_FALSE(rights.bEveryoneListed) << copyDir << " " << rights.strSddl << ": other users may enter it";
+    EXPECT_FALSE(rights.GrantsUsersWrite()) << copyDir << " " << rights.strSddl << ": other users may change it";
+    EXPECT_TRUE(WaitForGone(INSTALL_DEST)) << INSTALL_DEST << " is still there after the uninstall";
+    EXPECT_TRUE(WaitForGone(copyDir)) << copyDir << " is still there after the copy ended";
+    EXPECT_TRUE(WaitForGone(copyDir + ".tmp")) << "the copy is still there after it ended";
+    for (const std::string& path : planted) {
+        EXPECT_TRUE(ReadShared(path) == plantedBytes) << path << " was changed";
+        DeleteFileA(path.c_str());
+    }
 }
 
 // Wine 8 makes no link itself (CreateSymbolicLinkA reports success and
@@ -651,7 +726,7 @@ TEST_F(Uninstall, ALinkInPlaceOfASubfolderIsNotFollowed)
 }
 
 // A library planted under the name of comctl32.dll beside Setup.exe and
-// where the uninstaller's temporary copy runs is never loaded, with Wine
+// in the temporary directory is never loaded, with Wine
 // searching as Windows does (the program's own directory first); the
 // installation and the uninstallation work all the same. (version.dll
 // cannot be tried so: Wine's own user32.dll imports it, and loads a planted
