@@ -2,6 +2,7 @@
 // Setup.exe: what an uninstall leaves of the machine, shared libraries of
 // two products, Wine's own uninstaller as a client of the Uninstall entry,
 // a file in use, and install information that cannot be trusted.
+#include "AccessRights.h"
 #include "DesktopHelpers.h"
 #include "InstallRun.h"
 
@@ -547,7 +548,7 @@ TEST_F(Uninstall, FinishSwitchOfAnotherCallerDeletesNothing)
     const std::string canary = "C:\\canary.txt";
     WriteBytes(canary, {'k', 'e', 'e', 'p'});
     for (const std::string& target : {canary, std::string(UNINSTALLER)}) {
-        CUninstallRun run = RunUninstaller(UNINSTALLER, IDYES, "/finish 0 \"" + target + "\"");
+        CUninstallRun run = RunUninstaller(UNINSTALLER, IDYES, "/finish 0 0 \"" + target + "\"");
         EXPECT_EQ(0, run.nExitCode) << target;
         EXPECT_TRUE(run.boxes.empty()) << target;
         EXPECT_TRUE(Exists(target)) << target << " was deleted by a /finish the uninstaller did not start";
@@ -556,8 +557,190 @@ TEST_F(Uninstall, FinishSwitchOfAnotherCallerDeletesNothing)
     ExpectStillInstalled("after /finish");
 }
 
+std::string TempDir()
+{
+    char szTemp[MAX_PATH];
+    DWORD dwLength = GetTempPathA(MAX_PATH, szTemp);
+    return dwLength > 1 ? std::string(szTemp, dwLength - 1) : std::string();
+}
+
+std::vector<std::string> Subdirectories(const std::string& dir)
+{
+    std::vector<std::string> names;
+    ForEachEntry(dir, [&names](const WIN32_FIND_DATAA& fd) {
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            names.push_back(fd.cFileName);
+    });
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Read with every sharing, so that another process's handle is not in the way.
+std::vector<BYTE> ReadShared(const std::string& path)
+{
+    CFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr));
+    std::vector<BYTE> bytes(file.IsEmpty() ? 0 : GetFileSize(file, nullptr));
+    DWORD dwRead = 0;
+    if (!bytes.empty() && (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &dwRead, nullptr)
+                           || dwRead != bytes.size()))
+        bytes.clear();
+    return bytes;
+}
+
+// The first directory of dir that is not among before; "" after the wait.
+std::string WaitForNewSubdirectory(const std::string& dir, const std::vector<std::string>& before)
+{
+    for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < GONE_WAIT_MS; Sleep(20)) {
+        std::vector<std::string> added = Without(Subdirectories(dir), before);
+        if (!added.empty())
+            return dir + "\\" + added[0];
+    }
+    return "";
+}
+
+// The temporary directory is open to every user. The copy that finishes
+// the work is made in a new directory of its own that other users cannot
+// enter; what is planted beside it is neither touched nor run. Holding the
+// uninstaller without delete sharing keeps the copy trying to delete it,
+// for long enough to look at the copy's directory.
+TEST_F(Uninstall, TheFinishingCopyRunsFromAClosedDirectoryOfItsOwn)
+{
+    Install(MakeMedium("uninst", "2"));
+    const std::string temp = TempDir();
+    const std::vector<BYTE> plantedBytes = {'n', 'o', 't', ' ', 'r', 'u', 'n'};
+    std::vector<std::string> planted;
+    for (int i = 0; i < 10; ++i) {
+        planted.push_back(temp + "\\Fil" + std::to_string(i) + ".exe");
+        WriteBytes(planted.back(), plantedBytes);
+    }
+    std::vector<BYTE> uninstaller = ReadBytes(UNINSTALLER);
+    std::vector<std::string> dirsBefore = Subdirectories(temp);
+    CFileHandle hold(CreateFileA(UNINSTALLER, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    ASSERT_FALSE(hold.IsEmpty()) << UNINSTALLER << ": error " << GetLastError();
+
+    CUninstallRun run = RunUninstaller(UNINSTALLER);
+    std::string copyDir = WaitForNewSubdirectory(temp, dirsBefore);
+    std::string copy = copyDir + "\\Uninst.exe";
+    bool bCopySeen = !copyDir.empty() && Exists(copy);
+    CAccessRights rights = AccessRightsOf(copyDir);
+    bool bSameBytes = bCopySeen && ReadShared(copy) == uninstaller;
+    hold.Close();
+
+    ASSERT_EQ(2u, run.boxes.size()) << "expected the question and the closing report, saw:\n" << Joined(run.boxes);
+    EXPECT_EQ(MSG_DONE, run.boxes[1]);
+    ASSERT_TRUE(bCopySeen) << "no new directory with the copy in " << temp << " (saw \"" << copyDir << "\")";
+    EXPECT_TRUE(bSameBytes) << copy << " is not the uninstaller";
+    EXPECT_TRUE(rights.bRead) << copyDir << ": its descriptor cannot be read";
+    EXPECT_FALSE(rights.bEveryoneListed) << copyDir << " " << rights.strSddl << ": other users may enter it";
+    EXPECT_FALSE(rights.GrantsUsersWrite()) << copyDir << " " << rights.strSddl << ": other users may change it";
+    EXPECT_TRUE(WaitForGone(INSTALL_DEST)) << INSTALL_DEST << " is still there after the uninstall";
+    EXPECT_TRUE(WaitForGone(copyDir)) << copyDir << " is still there after the copy ended";
+    EXPECT_TRUE(WaitForGone(copyDir + ".tmp")) << "the copy is still there after it ended";
+    for (const std::string& path : planted) {
+        EXPECT_TRUE(ReadShared(path) == plantedBytes) << path << " was changed";
+        DeleteFileA(path.c_str());
+    }
+}
+
+// Wine 8 makes no link itself (CreateSymbolicLinkA reports success and
+// makes nothing, FSCTL_SET_REPARSE_POINT is not supported), but it shows a
+// Unix symbolic link as a directory with FILE_ATTRIBUTE_REPARSE_POINT, and
+// it runs a Unix program given by its path.
+bool RunUnixProgram(const std::string& program, const std::string& options,
+                    const std::vector<std::string>& windowsPaths)
+{
+    typedef char*(CDECL * PFNUNIXNAME)(const WCHAR*);
+    PFNUNIXNAME pfnUnixName = reinterpret_cast<PFNUNIXNAME>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!pfnUnixName)
+        return false;
+    std::string args = options;
+    for (const std::string& path : windowsPaths) {
+        WCHAR wszPath[MAX_PATH];
+        if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wszPath, MAX_PATH))
+            return false;
+        char* pszUnix = pfnUnixName(wszPath);
+        if (!pszUnix)
+            return false;
+        args += " \"" + std::string(pszUnix) + "\"";
+        HeapFree(GetProcessHeap(), 0, pszUnix);
+    }
+    CChildProcess process;
+    return process.Start(program, args);
+}
+
+bool IsLink(const std::string& path)
+{
+    DWORD dwAttributes = GetFileAttributesA(path.c_str());
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Wine gives no process handle to wait on for a Unix program: what it
+// does is waited for instead.
+bool WaitForLink(const std::string& path, bool bPresent)
+{
+    for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < GONE_WAIT_MS; Sleep(20))
+        if (IsLink(path) == bPresent)
+            return true;
+    return false;
+}
+
+// Windows makes a symbolic link itself (its headers declare the call only
+// for newer systems than the programs are built for).
+bool MakeDirectoryLink(const std::string& link, const std::string& target)
+{
+    typedef BOOLEAN(WINAPI * PFNCREATELINK)(const char*, const char*, DWORD);
+    const DWORD LINK_TO_DIRECTORY = 1;
+    PFNCREATELINK pfnCreateLink = reinterpret_cast<PFNCREATELINK>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
+    if (pfnCreateLink && pfnCreateLink(link.c_str(), target.c_str(), LINK_TO_DIRECTORY) && IsLink(link))
+        return true;
+    return RunUnixProgram("Z:\\bin\\ln", "-s", {target, link}) && WaitForLink(link, true);
+}
+
+// Before its target goes: a link to nothing is not seen at all.
+bool RemoveDirectoryLink(const std::string& link)
+{
+    if (IsLink(link) && !RemoveDirectoryA(link.c_str()))
+        RunUnixProgram("Z:\\bin\\rm", "", {link});
+    return WaitForLink(link, false);
+}
+
+// A subfolder of the destination replaced by a link to a folder outside
+// that holds a file of the same name as the product's: the uninstaller
+// goes no further than the link, and the file it leads to stays.
+TEST_F(Uninstall, ALinkInPlaceOfASubfolderIsNotFollowed)
+{
+    Install(MakeMedium("uninst", "2"));
+    const std::string outside = "C:\\TilewrightOutside";
+    const std::string maps = std::string(INSTALL_DEST) + "\\Maps";
+    DeleteTree(outside);
+    ASSERT_TRUE(CreateDirectoryA(outside.c_str(), nullptr)) << outside << ": error " << GetLastError();
+    const std::vector<BYTE> keep = {'k', 'e', 'e', 'p'};
+    WriteBytes(outside + "\\World.tlr", keep);
+    DeleteTree(maps);
+    bool bLinked = MakeDirectoryLink(maps, outside);
+    CUninstallRun run;
+    if (bLinked)
+        run = RunUninstaller(UNINSTALLER);
+    WaitForGone(UNINSTALLER);
+    bool bKept = ReadShared(outside + "\\World.tlr") == keep;
+    bool bUnlinked = RemoveDirectoryLink(maps);
+    DeleteTree(outside);
+
+    ASSERT_TRUE(bLinked) << "no link could be made at " << maps;
+    ASSERT_TRUE(bUnlinked) << "the link " << maps << " could not be removed";
+
+    ASSERT_EQ(2u, run.boxes.size()) << "expected the question and the closing report, saw:\n" << Joined(run.boxes);
+    EXPECT_EQ(MSG_DONE, run.boxes[1]);
+    EXPECT_TRUE(bKept) << "the uninstaller deleted " << outside << "\\World.tlr through the link " << maps;
+    EXPECT_FALSE(Exists(std::string(INSTALL_DEST) + "\\Mapsmith.exe")) << "the product's own files stayed";
+}
+
 // A library planted under the name of comctl32.dll beside Setup.exe and
-// where the uninstaller's temporary copy runs is never loaded, with Wine
+// in the temporary directory is never loaded, with Wine
 // searching as Windows does (the program's own directory first); the
 // installation and the uninstallation work all the same. (version.dll
 // cannot be tried so: Wine's own user32.dll imports it, and loads a planted

@@ -40,6 +40,13 @@ BOOL IsEmptyNode(const CDirNode& node)
 {
     return node.children.IsEmpty() && node.files.IsEmpty();
 }
+
+// A symbolic link or junction in place of one of the tree's directories.
+BOOL IsLink(const CString& strDir)
+{
+    DWORD dwAttributes = GetFileAttributesA(strDir);
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 }
 
 void CFileRemover::RemoveTree(CInstallMngr& info)
@@ -66,15 +73,35 @@ void CFileRemover::RemoveChildren(CDirNode& node, const CString& strDir)
     for (POSITION pos = node.children.GetHeadPosition(); pos;) {
         CDirNode* pChild = node.children.GetNext(pos);
         CString strChildDir = strDir + "\\" + pChild->dir->m_strPath;
-        RemoveNode(*pChild, strChildDir);
-        if (IsEmptyNode(*pChild) && (!m_bInDestination || RemoveDirectoryA(strChildDir) || IsGone(GetLastError())))
+        if (IsLink(strChildDir)) {
+            RemoveLink(strChildDir);
             delete pChild;
-        else
+        } else if (RemoveSubdirectory(*pChild, strChildDir)) {
+            delete pChild;
+        } else {
             kept.push_back(pChild);
+        }
     }
     node.children.RemoveAll();
     for (CDirNode* pChild : kept)
         node.children.AddTail(pChild);
+}
+
+BOOL CFileRemover::RemoveSubdirectory(CDirNode& node, const CString& strDir)
+{
+    RemoveNode(node, strDir);
+    return IsEmptyNode(node) && (!m_bInDestination || RemoveDirectoryA(strDir) || IsGone(GetLastError()));
+}
+
+// Whoever could put a link where the tree has a directory could point it
+// anywhere: nothing is followed through it, and its records go, as what it
+// leads to is not the product's. At most the link itself goes, which
+// leaves its target alone; one that cannot go stays, as anything else put
+// into the tree does.
+void CFileRemover::RemoveLink(const CString& strLink)
+{
+    if (m_bInDestination)
+        RemoveDirectoryA(strLink);
 }
 
 void CFileRemover::RemoveFiles(CDirNode& node)
