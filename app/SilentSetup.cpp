@@ -21,6 +21,24 @@ const DWORD REASON_IN_USE = ERROR_SHARING_VIOLATION;
 const DWORD REASON_DISK_FULL = ERROR_DISK_FULL;
 const DWORD REASON_OTHER_APPLICATION = ERROR_DIR_NOT_EMPTY;
 
+// A drive's root ("C:") or a share's ("\\server\share").
+bool IsRootDirectory(const CString& strDir)
+{
+    CString strParent = GetDirectoryFromPath(strDir);
+    return strParent.IsEmpty() || (strDir.Left(2) == "\\\\" && GetDirectoryFromPath(strParent).IsEmpty());
+}
+
+// Disk folders are looked for beside a medium folder that has a parent
+// folder of its own. Beside "C:\Setup" they would lie at a drive's (or a
+// share's) root, and beside a medium at a drive's root they would be
+// "\disk2" on whatever drive is current: folders there can be made by any
+// user.
+bool HasDiskFolders(const char* pszMediumDir)
+{
+    CString strParent = GetDirectoryFromPath(pszMediumDir);
+    return !strParent.IsEmpty() && !IsRootDirectory(strParent);
+}
+
 int FindDrive(const CSetupMngr& engine, char chLetter)
 {
     for (int i = 0; i < engine.m_drives.GetSize(); ++i)
@@ -167,11 +185,13 @@ int CSilentSetup::FindDisk(WORD wDisk)
         m_wDiskSought = wDisk;
         m_nDiskTries = 0;
     }
-    CString strSibling;
-    strSibling.Format("%s\\disk%u", static_cast<const char*>(GetDirectoryFromPath(m_strMediumDir)),
-                      static_cast<unsigned>(wDisk) + 1);
-    const CString places[] = {strSibling, m_strMediumDir};
-    for (; m_nDiskTries < 2; ++m_nDiskTries) {
+    CString places[2];
+    int nPlaces = 0;
+    if (HasDiskFolders(m_strMediumDir))
+        places[nPlaces++].Format("%s\\disk%u", static_cast<const char*>(GetDirectoryFromPath(m_strMediumDir)),
+                                 static_cast<unsigned>(wDisk) + 1);
+    places[nPlaces++] = m_strMediumDir;
+    for (; m_nDiskTries < nPlaces; ++m_nDiskTries) {
         const CString& strPlace = places[m_nDiskTries];
         if (CheckFileExists(strPlace + "\\Data.dat") != ERROR_SUCCESS)
             continue;

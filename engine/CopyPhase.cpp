@@ -7,6 +7,7 @@
 
 #include "model/DataVolume.h"
 #include "platform/FileUtil.h"
+#include "platform/SecurityDescriptor.h"
 #include "platform/VersionInfo.h"
 
 #include <cstdio>
@@ -92,15 +93,36 @@ BOOL TargetExists(const CString& strTarget)
 }
 
 // A file of the directory's name does not count as the directory.
-BOOL MakeDirectory(const CString& strDir, CStringArray& created)
+BOOL MakeDirectory(const CString& strDir, CStringArray& created, SECURITY_ATTRIBUTES* pTopSecurity = nullptr)
 {
-    if (!CreateDirectoryPath(strDir, created))
+    if (!CreateDirectoryPath(strDir, created, pTopSecurity))
         return FALSE;
     DWORD dwResult = CheckDirectoryExists(strDir);
     if (dwResult == ERROR_SUCCESS)
         return TRUE;
     SetLastError(dwResult);
     return FALSE;
+}
+
+// The setup runs as an administrator, and what it installs is later run
+// and loaded by administrators: a destination it creates must be no more
+// open than a program folder, whatever the drive's root hands down to a
+// new folder. One that existed keeps the rights its owner gave it.
+BOOL MakeDestination(CSetupMngr& mngr)
+{
+    CSecurityDescriptor protection;
+    CStringArray& created = mngr.m_rollback.m_createdDirs;
+    int nBefore = created.GetSize();
+    if (!protection.FromString(PROGRAM_FOLDER_SDDL)
+        || !MakeDirectory(mngr.m_strDestDir, created, protection.Attributes()))
+        return FALSE;
+    if (created.GetSize() > nBefore)
+        mngr.Log("destination created, writable by the system and the administrators only: %s",
+                 static_cast<const char*>(created[nBefore]));
+    else
+        mngr.Log("destination existed, its access rights are left as they are: %s",
+                 static_cast<const char*>(mngr.m_strDestDir));
+    return TRUE;
 }
 
 CInstallDir* TopLevelDir(CDirNode& root, int nIndex)
@@ -133,7 +155,7 @@ BOOL CSetupMngr::CopyFiles()
 
 BOOL CSetupMngr::InstallUninstaller()
 {
-    if (!MakeDirectory(m_strDestDir, m_rollback.m_createdDirs)) {
+    if (!MakeDestination(*this)) {
         ReportError(SCBE_CREATEDIR, StringArg(m_strDestDir));
         return FALSE;
     }

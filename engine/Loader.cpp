@@ -34,6 +34,11 @@ BOOL QueryDirectory(Query query, CString& strDir)
     return TRUE;
 }
 
+// What a name cannot hold and still name one entry of its own folder.
+const char NAME_BREAKERS[] = "\\/:*?\"<>|";
+const char* const DEVICE_NAMES[] = {"CON", "PRN", "AUX", "NUL"};
+const char* const NUMBERED_DEVICE_NAMES[] = {"COM", "LPT"};
+
 bool HasTopLevelDirectories(const CDirNode& root)
 {
     if (root.children.GetCount() < 2)
@@ -43,6 +48,52 @@ bool HasTopLevelDirectories(const CDirNode& root)
     CDirNode* pSys = root.children.GetNext(pos);
     return pApp->dir && pSys->dir;
 }
+
+// Windows opens a device for its name whatever extension follows it, and
+// with blanks before the extension: "con.txt" and "Com1 .dat" are devices.
+bool IsDeviceName(const CString& strName)
+{
+    int nDot = strName.Find('.');
+    CString strBase = TrimBlanks(nDot < 0 ? strName : strName.Left(nDot));
+    for (const char* pszDevice : DEVICE_NAMES)
+        if (strBase.CompareNoCase(pszDevice) == 0)
+            return true;
+    if (strBase.GetLength() != 4 || strBase[3] < '1' || strBase[3] > '9')
+        return false;
+    for (const char* pszDevice : NUMBERED_DEVICE_NAMES)
+        if (strBase.Left(3).CompareNoCase(pszDevice) == 0)
+            return true;
+    return false;
+}
+
+// A name from the medium is joined to a path on the machine: it must name
+// one entry of that folder, neither climb out of it nor lead to another
+// drive or a device.
+bool IsPlainName(const CString& strName)
+{
+    return !strName.IsEmpty() && strName != "." && strName != ".." && !ContainsAnyChar(strName, NAME_BREAKERS)
+           && !IsDeviceName(strName);
+}
+
+// The top-level directories' names are replaced by the destination and the
+// system directory; every other name is checked.
+bool HasPlainNames(const CDirNode& node, int nDepth)
+{
+    if (nDepth > 1 && node.dir && !IsPlainName(node.dir->m_strPath))
+        return false;
+    for (POSITION pos = node.files.GetHeadPosition(); pos;)
+        if (!IsPlainName(node.files.GetNext(pos)->m_strPath))
+            return false;
+    for (POSITION pos = node.children.GetHeadPosition(); pos;)
+        if (!HasPlainNames(*node.children.GetNext(pos), nDepth + 1))
+            return false;
+    return true;
+}
+}
+
+BOOL CSetupMngr::IsInstallableTree(const CDirNode& root)
+{
+    return HasTopLevelDirectories(root) && HasPlainNames(root, 0);
 }
 
 BOOL CSetupMngr::LoadInstallInfo(SETUPCALLBACK pfnCallback)
@@ -75,9 +126,8 @@ BOOL CSetupMngr::LoadInstallInfo(SETUPCALLBACK pfnCallback)
     return TRUE;
 }
 
-// A "\Setup.dat" that cannot be read to its end, or whose tree lacks the
-// application and system directories every later phase relies on, is
-// reported as invalid install information.
+// A "\Setup.dat" that cannot be read to its end, or whose tree cannot be
+// installed, is reported as invalid install information.
 BOOL CSetupMngr::ReadSetupData()
 {
     CString strSetupDat = m_strSourceDir + "\\Setup.dat";
@@ -105,7 +155,7 @@ BOOL CSetupMngr::ReadSetupData()
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
-    if (!HasTopLevelDirectories(m_root)) {
+    if (!IsInstallableTree(m_root)) {
         SetLastError(SETUP_E_INFO_INVALID);
         return FALSE;
     }

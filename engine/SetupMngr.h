@@ -25,6 +25,11 @@ public:
     BOOL SaveInstallInfo();
     BOOL Rollback();
 
+    // Whether a tree read from a medium can be installed: the application
+    // and system directories at its top, and below them only names that
+    // stay in their folder and name no device.
+    static BOOL IsInstallableTree(const CDirNode& root);
+
     // Asked by the destination page.
     BOOL CheckExistingInstallation(const CString& strDir);
     // Drops the earlier installation found in a destination that is no

@@ -86,15 +86,23 @@ BOOL IsKnownSharedFile(CInstallTree* pPrev, const CString& strPath)
     return FALSE;
 }
 
+// A program path as the first part of a command line. Unquoted, a path with
+// a space would let Windows start a program named by its first part
+// ("C:\My.exe" for "C:\My Apps\..."), in a folder that may be writable.
+CString CommandPath(const CString& strPath)
+{
+    return strPath.Find(' ') < 0 ? strPath : "\"" + strPath + "\"";
+}
+
 // The open command: the main program's short path and the document argument.
-// A path without a short form keeps its long form; a command longer than
-// the registry helpers take is refused.
+// A path without a short form keeps its long form, quoted when it holds a
+// space; a command longer than the registry helpers take is refused.
 BOOL MakeOpenCommand(const CString& strMainPath, CString& strCommand)
 {
     char szShort[SHORT_PATH_BUFFER];
     DWORD dwLength = GetShortPathNameA(strMainPath, szShort, SHORT_PATH_BUFFER);
     CString strPath = dwLength > 0 && dwLength < SHORT_PATH_BUFFER ? CString(szShort) : strMainPath;
-    strCommand = strPath + OPEN_COMMAND_ARGUMENT;
+    strCommand = CommandPath(strPath) + OPEN_COMMAND_ARGUMENT;
     if (strCommand.GetLength() > OPEN_COMMAND_MAX_CHARS) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return FALSE;
@@ -228,8 +236,11 @@ BOOL CSetupMngr::UpdateSystem()
     if (WriteKeyValues(*this, keys.m_strAppPathKey, rb.m_bAppPathWritten, nullptr, keys.m_strMainPath,
                        "Path", m_strDestDir) != ERROR_SUCCESS)
         return FALSE;
+    // The uninstall command is a command line that the system and
+    // deployment tools run: its path is quoted, as the destination may
+    // hold a space.
     if (WriteKeyValues(*this, keys.m_strUninstallKey, rb.m_bUninstallKeyWritten, "DisplayName",
-                       m_strProductName, "UninstallString", m_strDestDir + "\\Uninst.exe")
+                       m_strProductName, "UninstallString", "\"" + m_strDestDir + "\\Uninst.exe\"")
             != ERROR_SUCCESS
         || !DescribeProduct(*this, keys))
         return FALSE;

@@ -127,9 +127,9 @@ BOOL CreateDirectoryPath(const char* pszPath)
     return CreateDirectoryPath(pszPath, created);
 }
 
-BOOL CreateDirectoryPath(const char* pszPath, CStringArray& created)
+BOOL CreateDirectoryPath(const char* pszPath, CStringArray& created, SECURITY_ATTRIBUTES* pTopSecurity)
 {
-    if (CreateDirectoryA(pszPath, nullptr)) {
+    if (CreateDirectoryA(pszPath, pTopSecurity)) {
         created.Add(pszPath);
         return TRUE;
     }
@@ -139,13 +139,15 @@ BOOL CreateDirectoryPath(const char* pszPath, CStringArray& created)
         return FALSE;
 
     CString strPath(pszPath);
+    SECURITY_ATTRIBUTES* pSecurity = pTopSecurity;
     for (int n = 1;; ++n) {
         CString strPrefix = GetPathPrefix(pszPath, n);
         DWORD dwResult = CheckDirectoryExists(strPrefix);
         if (dwResult == ERROR_PATH_NOT_FOUND) {
-            if (!CreateDirectoryA(strPrefix, nullptr))
+            if (!CreateDirectoryA(strPrefix, pSecurity))
                 return FALSE;
             created.Add(strPrefix);
+            pSecurity = nullptr;
         } else if (dwResult != ERROR_SUCCESS) {
             return FALSE;
         }

@@ -21,8 +21,11 @@ DWORD CheckDirectoryExists(const char* pszPath);   // code; not found is 3
 // Creates the directory and every missing parent; TRUE when it exists after.
 BOOL CreateDirectoryPath(const char* pszPath);
 // The same, adding each directory it created to created, parents first, so
-// that removing them in reverse order takes the deepest first.
-BOOL CreateDirectoryPath(const char* pszPath, CStringArray& created);
+// that removing them in reverse order takes the deepest first. The first
+// directory it creates gets pTopSecurity (null: the parent's inherited
+// rights); those below it inherit from that one.
+BOOL CreateDirectoryPath(const char* pszPath, CStringArray& created,
+                         SECURITY_ATTRIBUTES* pTopSecurity = nullptr);
 
 // The path before separator number nSeparator (counted from 0), or the
 // whole path when it has no more separators than that.

@@ -241,11 +241,11 @@ struct CSilentRun {
     bool bWindowShown = false;
 };
 
-inline CSilentRun RunSilently(const std::string& setupExe, const std::string& args)
+inline CSilentRun RunSilently(const std::string& setupExe, const std::string& args, const char* pszDir = nullptr)
 {
     CSilentRun run;
     CChildProcess setup;
-    if (!setup.Start(setupExe, args))
+    if (!setup.Start(setupExe, args, pszDir))
         return run;
     WindowQuery query;
     query.dwProcessId = setup.Id();

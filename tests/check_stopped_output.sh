@@ -42,23 +42,12 @@ expect_ended() {
   check poll 50 program_gone || fail "$1: the program still runs after its wrapper was stopped"
 }
 
-# A ctest entry of its own, with a limit the case outlives.
-{
-  printf 'add_test(stopped'
-  printf ' "%s"' "${run[@]}"
-  printf ')\nset_tests_properties(stopped PROPERTIES TIMEOUT 15)\n'
-} > "$work/CTestTestfile.cmake"
-(cd "$work" && ctest --output-on-failure > ctest.out 2>&1)
-check grep -q "Timeout" "$work/ctest.out" || fail "ctest: the entry was not stopped by its timeout"
-expect_printed ctest "$work/ctest.out"
-expect_ended ctest
-echo "what ctest showed of the entry it stopped:"
-sed 's/^/  | /' "$work/ctest.out"
-
 # A TERM to the wrapper, once the program has printed.
+started=$SECONDS
 "${run[@]}" > "$work/term.out" 2>&1 &
 wrapper=$!
 poll 300 grep -qF "printed before the stop" "$work/term.out"
+took=$((SECONDS - started))
 kill -TERM "$wrapper"
 if check poll 150 wrapper_gone; then
   wait "$wrapper"
@@ -72,6 +61,24 @@ expect_printed TERM "$work/term.out"
 expect_ended TERM
 echo "what the wrapper showed when it was sent TERM:"
 sed 's/^/  | /' "$work/term.out"
+
+# A ctest entry of its own, with a limit the case outlives: three times
+# what the program took to print above, so that a loaded machine still
+# shows the line before the stop (15 s at least, 60 s at most: the
+# entry that runs this script has 180 s).
+limit=$((took * 3 > 15 ? took * 3 : 15))
+limit=$((limit > 60 ? 60 : limit))
+{
+  printf 'add_test(stopped'
+  printf ' "%s"' "${run[@]}"
+  printf ')\nset_tests_properties(stopped PROPERTIES TIMEOUT %s)\n' "$limit"
+} > "$work/CTestTestfile.cmake"
+(cd "$work" && ctest --output-on-failure > ctest.out 2>&1)
+check grep -q "Timeout" "$work/ctest.out" || fail "ctest: the entry was not stopped by its timeout"
+expect_printed ctest "$work/ctest.out"
+expect_ended ctest
+echo "what ctest showed of the entry it stopped:"
+sed 's/^/  | /' "$work/ctest.out"
 
 echo "$passed passed, $failures failed"
 [ "$failures" = 0 ]

@@ -4,6 +4,7 @@
 // answers the engine's callback as a user would, swapping the volume in the
 // source folder at each disk prompt. Message boxes that the engine shows
 // itself are answered by a driver thread of this process.
+#include "AccessRights.h"
 #include "ChildProcess.h"
 #include "EngineTestKit.h"
 #include "TestPaths.h"
@@ -135,7 +136,7 @@ public:
     int Answer(int nType, INT_PTR nArg, INT_PTR pArg)
     {
         Call call = {nType, nArg, pArg, std::string()};
-        if (nType == SCB_STATUSTEXT || nType == SCB_READONLY)
+        if (nType == SCB_STATUSTEXT || nType == SCB_READONLY || nType == SCB_LOG)
             call.text = TextOf(nArg);
         if (nType == SCB_ERROR && (nArg == SCBE_FILEINUSE || nArg == SCBE_CREATEDIR))
             call.text = TextOf(pArg);
@@ -175,6 +176,13 @@ public:
         for (const Call& c : Of(SCB_STATUSTEXT))
             texts.push_back(c.text);
         return texts;
+    }
+    bool Logged(const std::string& line) const
+    {
+        for (const Call& c : Of(SCB_LOG))
+            if (c.text == line)
+                return true;
+        return false;
     }
     std::vector<WORD> DisksAsked() const
     {
@@ -922,6 +930,46 @@ TEST_F(CopyPhase, ADestinationThatIsAFileIsNotTakenForTheDirectory)
     EXPECT_EQ(SCBE_CREATEDIR, errors[0].nArg);
     EXPECT_EQ(m_dest, errors[0].text);
     EXPECT_TRUE(FileBytes(m_dest) == (Bytes{1, 2, 3})) << "the file in the way is left alone";
+}
+
+// Below a drive's root a new directory would let every user change what
+// administrators later run (see AccessRights.h for what Wine shows).
+TEST_F(CopyPhase, ACreatedDestinationIsClosedToUsersAndTheLogSaysSo)
+{
+    CDirNode* pSub = AddDir(m_pApp, "Samples");
+    AddPattern(pSub, "Form.dfm", 100);
+    WriteMedium(0);
+
+    ASSERT_TRUE(m_engine.CopyFiles()) << "error " << std::hex << GetLastError();
+
+    for (const std::string& dir : {m_dest, m_dest + "\\Samples"}) {
+        CAccessRights rights = AccessRightsOf(dir);
+        ASSERT_TRUE(rights.bRead) << dir << ": its descriptor cannot be read, error " << GetLastError();
+        EXPECT_FALSE(rights.GrantsUsersWrite())
+            << dir << " " << rights.strSddl << ": users may write (" << rights.userWrites[0] << ")";
+    }
+    CAccessRights dest = AccessRightsOf(m_dest);
+    EXPECT_FALSE(dest.bEveryoneListed) << dest.strSddl << ": the destination did not get a program folder's rights";
+    EXPECT_TRUE(m_user.Logged("destination created, writable by the system and the administrators only: " + m_dest))
+        << "the log does not say how the destination was made";
+    ASSERT_LE(1, m_engine.m_rollback.m_createdDirs.GetSize());
+    EXPECT_STREQ(m_dest.c_str(), m_engine.m_rollback.m_createdDirs[0]) << "a rollback would not remove it";
+}
+
+TEST_F(CopyPhase, AnExistingDestinationKeepsItsRightsAndTheLogSaysSo)
+{
+    AddPattern(m_pApp, "A.bin", 10);
+    WriteMedium(0);
+    ASSERT_TRUE(CreateDirectoryA(m_dest.c_str(), nullptr)) << "error " << GetLastError();
+    std::string before = AccessRightsOf(m_dest).strSddl;
+    ASSERT_FALSE(before.empty()) << "the descriptor cannot be read, error " << GetLastError();
+
+    ASSERT_TRUE(m_engine.CopyFiles()) << "error " << std::hex << GetLastError();
+
+    EXPECT_EQ(before, AccessRightsOf(m_dest).strSddl) << "the owner's rights were changed";
+    EXPECT_TRUE(m_user.Logged("destination existed, its access rights are left as they are: " + m_dest))
+        << "the log does not say that the destination was left as it was";
+    EXPECT_EQ(0, m_engine.m_rollback.m_createdDirs.GetSize()) << "a rollback would remove a directory it did not make";
 }
 
 TEST_F(CopyPhase, ATreeDirectoryThatCannotBeCreatedEndsThePhase)

@@ -44,7 +44,8 @@ void ExpectInstalled()
     EXPECT_EQ(std::string(INSTALL_DEST) + "\\Mapsmith.exe", RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr));
     EXPECT_EQ(INSTALL_DEST, RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, "Path"));
     EXPECT_EQ("Tilewright", RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "DisplayName"));
-    EXPECT_EQ(std::string(INSTALL_DEST) + "\\Uninst.exe", RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
+    EXPECT_EQ("\"" + std::string(INSTALL_DEST) + "\\Uninst.exe\"",
+              RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
     EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, shared.c_str()));
     EXPECT_EQ("Tilewright Resource", RegString(HKEY_CLASSES_ROOT, "Mapsmith.Document", nullptr));
     std::string command = RegString(HKEY_CLASSES_ROOT, "Mapsmith.Document\\shell\\open\\command", nullptr);
@@ -268,6 +269,49 @@ TEST_F(Install, SilentMultiDiskInstallFromDiskFolders)
     EXPECT_EQ(0, run.nExitCode);
     EXPECT_FALSE(run.bWindowShown) << "a silent run showed a window";
     ExpectInstalled();
+}
+
+// A medium at a drive's root, or in a folder at a drive's root, has no disk
+// folders beside it: "\disk2" or "C:\disk2" would be a folder at a drive's
+// root, which any user can make. The run looks in the medium's own folder
+// only, and fails there.
+TEST_F(Install, SilentRunNearADriveRootIgnoresDiskFoldersAtTheRoot)
+{
+    if (GetDriveTypeA("A:\\") != DRIVE_REMOVABLE)
+        GTEST_SKIP() << "no removable drive A: in this prefix (the test session links one)";
+    std::string medium = MakeMedium("silent-root", "0");
+    ASSERT_FALSE(medium.empty()) << "mkmedium failed";
+    DeleteTree("A:\\Setup");
+    for (const char* pszDisk : {"disk2", "disk3", "disk4"}) {
+        std::string planted = std::string("C:\\") + pszDisk;
+        ASSERT_TRUE(CreateDirectoryA(planted.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        ASSERT_TRUE(
+            CopyFileA((medium + "\\" + pszDisk + "\\Data.dat").c_str(), (planted + "\\Data.dat").c_str(), FALSE));
+    }
+    for (const std::string place : {"A:", "C:\\Setup"}) {
+        ASSERT_TRUE(GetFileAttributesA((place + "\\").c_str()) != INVALID_FILE_ATTRIBUTES
+                    || CreateDirectoryA(place.c_str(), nullptr))
+            << place << ": error " << GetLastError();
+        for (const char* pszFile : {"Setup.dat", "_Uninst.ex_", "Data.dat"})
+            ASSERT_TRUE(CopyFileA((medium + "\\disk1\\" + pszFile).c_str(), (place + "\\" + pszFile).c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(BuildPath("app\\Setup.exe").c_str(), (place + "\\Setup.exe").c_str(), FALSE));
+        std::string log = medium + "\\root log.txt";
+        DeleteFileA(log.c_str());
+        CSilentRun run = RunSilently(place + "\\Setup.exe", "/s -Log=\"" + log + "\"", "C:\\");
+        for (const char* pszFile : {"Setup.exe", "Setup.dat", "_Uninst.ex_", "Data.dat"})
+            DeleteFileA((place + "\\" + pszFile).c_str());
+
+        EXPECT_EQ(1603, run.nExitCode) << place << ": the run found disk 2 somewhere";
+        std::vector<BYTE> bytes = ReadBytes(log);
+        std::string text(bytes.begin(), bytes.end());
+        EXPECT_NE(std::string::npos, text.find("disk 2: not found beside " + place)) << text;
+        EXPECT_EQ(std::string::npos, text.find("\\disk2")) << "the run looked into a folder at the root:\n" << text;
+        EXPECT_NE(0u, CheckFileExists((std::string(INSTALL_DEST) + "\\Mapsmith.exe").c_str()))
+            << place << ": the failed run left the product installed";
+    }
+    RemoveDirectoryA("C:\\Setup");
+    for (const char* pszDisk : {"disk2", "disk3", "disk4"})
+        DeleteTree(std::string("C:\\") + pszDisk);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // File-system helpers over the real Wine file system and drives.
+#include "AccessRights.h"
+
 #include "platform/FileUtil.h"
+#include "platform/SecurityDescriptor.h"
 
 #include <gtest/gtest.h>
 
@@ -201,6 +204,35 @@ TEST_F(FileUtilTest, CreateDirectoryPathCreatesEveryMissingLevel)
     EXPECT_STREQ(Path("a\\x\\y").c_str(), created[1]);
     EXPECT_TRUE(CreateDirectoryPath(Path("a\\x\\y").c_str(), created));
     EXPECT_EQ(2, created.GetSize()) << "an existing directory is not listed as created";
+}
+
+// The descriptor given is the one a program folder has; the new levels are
+// read back as the file system keeps them (see AccessRights.h for Wine).
+TEST_F(FileUtilTest, CreateDirectoryPathGivesItsDescriptorToTheTopmostNewDirectory)
+{
+    CSecurityDescriptor protection;
+    ASSERT_TRUE(protection.FromString(PROGRAM_FOLDER_SDDL)) << "error " << GetLastError();
+    CAccessRights given = AccessRightsOf(protection.Attributes()->lpSecurityDescriptor);
+    ASSERT_TRUE(given.bRead) << "the descriptor cannot be read";
+    EXPECT_TRUE(given.bProtected) << given.strSddl << ": the rights a drive's root hands down would apply";
+    EXPECT_FALSE(given.GrantsUsersWrite()) << given.strSddl << ": users may write";
+    EXPECT_FALSE(given.bEveryoneListed) << given.strSddl;
+
+    ASSERT_TRUE(CreateDirectoryA(Path("old").c_str(), nullptr)) << "error " << GetLastError();
+    std::string oldRights = AccessRightsOf(Path("old")).strSddl;
+    CStringArray created;
+    ASSERT_TRUE(CreateDirectoryPath(Path("old\\top\\sub").c_str(), created, protection.Attributes()))
+        << "error " << GetLastError();
+    ASSERT_EQ(2, created.GetSize());
+    for (const std::string& dir : {Path("old\\top"), Path("old\\top\\sub")}) {
+        CAccessRights rights = AccessRightsOf(dir);
+        ASSERT_TRUE(rights.bRead) << dir << ": its descriptor cannot be read, error " << GetLastError();
+        EXPECT_FALSE(rights.GrantsUsersWrite())
+            << dir << " " << rights.strSddl << ": users may write (" << rights.userWrites[0] << ")";
+    }
+    CAccessRights top = AccessRightsOf(Path("old\\top"));
+    EXPECT_FALSE(top.bEveryoneListed) << top.strSddl << ": the new directory did not get the descriptor";
+    EXPECT_EQ(oldRights, AccessRightsOf(Path("old")).strSddl) << "an existing parent keeps its rights";
 }
 
 TEST_F(FileUtilTest, CreateDirectoryPathStopsAtAFileInTheWay)

@@ -36,6 +36,27 @@ protected:
         WriteEmptyVolume(m_dataDat);
     }
 
+    // The minimal medium with one folder or one file of the given name in
+    // the application directory.
+    void WriteMediumWithName(const char* pszName, bool bFolder)
+    {
+        CInstallMngr info;
+        MakeMinimalInfo(info, "Tilewright");
+        CDirNode* pApp = info.m_root.children.GetAt(info.m_root.children.GetHeadPosition());
+        if (bFolder) {
+            CDirNode* pChild = new CDirNode(pApp);
+            pChild->dir = new CInstallDir;
+            pChild->dir->SetPath(pszName);
+            pApp->children.AddTail(pChild);
+        } else {
+            CInstalledFile* pFile = new CInstalledFile;
+            pFile->SetPath(pszName);
+            pApp->files.AddTail(pFile);
+        }
+        WriteInfo(info, m_setupDat);
+        WriteEmptyVolume(m_dataDat);
+    }
+
     DWORD LoadFails()
     {
         CSetupMngr engine;
@@ -122,6 +143,23 @@ TEST_F(Loader, HostileCountsFailCleanly)
     bytes[32] = 0x7F;
     WriteBytes(m_setupDat, bytes);
     EXPECT_EQ(SETUP_E_INFO_INVALID, LoadFails());
+}
+
+// A name from the medium is joined to a path on the machine: one that
+// leaves its folder, names a drive or opens a device makes the whole
+// information invalid, whether it names a folder or a file.
+TEST_F(Loader, NamesOutsideTheirFolderOrOfDevicesAreInvalid)
+{
+    for (const char* pszName : {"", ".", "..", "..\\Windows", "C:evil.dll", "sub/evil.dll", "CON", "nul", "con.txt",
+                                "Com1.dat", "lpt9", "Aux .ini", "PRN.tar.gz"})
+        for (bool bFolder : {true, false}) {
+            WriteMediumWithName(pszName, bFolder);
+            EXPECT_EQ(SETUP_E_INFO_INVALID, LoadFails()) << (bFolder ? "folder" : "file") << " \"" << pszName << "\"";
+        }
+    for (const char* pszName : {"Console.txt", "COM10", "Com0.dat", "nullable.dll", "LPT1x", "notes.con", "..data"}) {
+        WriteMediumWithName(pszName, false);
+        EXPECT_EQ(0u, LoadFails()) << "a plain file name \"" << pszName << "\" was refused";
+    }
 }
 
 TEST_F(Loader, NoAnswerFromProgramManagerFailsWithGroups)

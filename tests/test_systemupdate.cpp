@@ -105,7 +105,7 @@ TEST_F(SystemUpdate, FreshMachineGetsEveryEntry)
     ExpectText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr, strMain);
     ExpectText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", m_dest.Path());
     ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", PRODUCT);
-    ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString", m_dest / "Uninst.exe");
+    ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString", "\"" + (m_dest / "Uninst.exe") + "\"");
     EXPECT_EQ(1u, SharedCount(m_sys / "tilew32.ocx"));
     EXPECT_EQ(1u, SharedCount(m_sys / "tilehelp.dll"));
     ExpectText(HKEY_CLASSES_ROOT, DOC_TYPE_KEY, nullptr, "Tilewright Resource");
@@ -258,6 +258,20 @@ TEST_F(SystemUpdate, UnreadableSharedCountEndsThePhase)
         << "nothing after the failure is written";
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, DOC_TYPE_KEY));
     EXPECT_FALSE(m_mngr.m_bDocTypeWritten);
+}
+
+// Without a short form the open command holds the long path, quoted, as
+// the destination has a space. (The system gives no short form here
+// because the main program is not there; a drive without short names gives
+// the long path back.)
+TEST_F(SystemUpdate, OpenCommandWithoutAShortFormQuotesTheLongPath)
+{
+    std::string strMain = m_dest / "Mapsmith.exe";
+    ASSERT_NE(std::string::npos, strMain.find(' ')) << "the destination was chosen with a space";
+    ASSERT_TRUE(DeleteFileA(strMain.c_str())) << "error " << GetLastError();
+
+    ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
+    ExpectText(HKEY_CLASSES_ROOT, DOC_TYPE_KEY + "\\shell\\open\\command", nullptr, "\"" + strMain + "\" \"%1\"");
 }
 
 TEST_F(SystemUpdate, OpenCommandTooLongIsRefused)

@@ -2,6 +2,7 @@
 // Setup.exe: what an uninstall leaves of the machine, shared libraries of
 // two products, Wine's own uninstaller as a client of the Uninstall entry,
 // a file in use, and install information that cannot be trusted.
+#include "AccessRights.h"
 #include "DesktopHelpers.h"
 #include "InstallRun.h"
 
@@ -14,6 +15,8 @@
 namespace {
 
 const char UNINSTALLER[] = "C:\\Tilewright\\Uninst.exe";
+// The uninstall command the setup writes: the uninstaller's path, quoted.
+const char UNINSTALL_COMMAND[] = "\"C:\\Tilewright\\Uninst.exe\"";
 const char SETUP_INF[] = "C:\\Tilewright\\Setup.inf";
 const char MSG_CONFIRM[] = "Do you want to remove Tilewright and all of its components from this computer?";
 const char MSG_DONE[] = "Tilewright has been removed from this computer.";
@@ -186,6 +189,29 @@ std::string ReadText(const std::string& path)
     return text.str();
 }
 
+// Install information with one more file record, in the application
+// directory's node or in the system directory's.
+std::vector<BYTE> HostileInfo(const std::vector<BYTE>& original, const char* pszPath, bool bSystemNode = false,
+                              DWORD dwFlags = 0)
+{
+    std::string path = std::string(SETUP_INF) + ".hostile";
+    WriteBytes(path, original);
+    CInstallMngr info;
+    if (!LoadInfo(path, info))
+        return {};
+    CInstalledFile* pFile = new CInstalledFile;
+    pFile->SetPath(pszPath);
+    pFile->m_dwFlags = dwFlags;
+    CDirNode* pNode = AppNode(info);
+    for (POSITION pos = info.m_root.children.GetHeadPosition(); pos && bSystemNode;)
+        pNode = info.m_root.children.GetNext(pos);
+    pNode->files.AddTail(pFile);
+    WriteInfo(info, path);
+    std::vector<BYTE> bytes = ReadBytes(path);
+    DeleteFileA(path.c_str());
+    return bytes;
+}
+
 // Wine's own uninstaller: "--list" prints each entry as key|||DisplayName.
 std::string WineUninstallerList()
 {
@@ -274,10 +300,15 @@ TEST_F(Uninstall, RoundTripLeavesTheMachineAsBefore)
         ASSERT_NE(installed.end(), std::find_if(installed.begin(), installed.end(),
                                                 [&](const std::string& line) { return line.rfind(expected, 0) == 0; }))
             << "the snapshot does not see the install: no " << expected << " in\n" << Joined(installed);
-    std::string uninstallString = RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString");
-    ASSERT_EQ(UNINSTALLER, uninstallString);
+    ASSERT_EQ(UNINSTALL_COMMAND, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
+    // The unquoted uninstall command of earlier setups, and the open command
+    // with the quoted long path of a drive without short names, are this
+    // installation's entries as well.
+    ASSERT_EQ(ERROR_SUCCESS, SetRegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString", UNINSTALLER));
+    ASSERT_EQ(ERROR_SUCCESS, SetRegString(HKEY_CLASSES_ROOT, "Mapsmith.Document\\shell\\open\\command", nullptr,
+                                          "\"C:\\Tilewright\\Mapsmith.exe\" \"%1\""));
 
-    CUninstallRun run = RunUninstaller(uninstallString);
+    CUninstallRun run = RunUninstaller(UNINSTALLER);
     ASSERT_FALSE(run.boxes.empty()) << "the uninstaller showed nothing";
     EXPECT_EQ(MSG_CONFIRM, run.boxes[0]);
     ExpectCompleteRun(run, INSTALL_DEST, MSG_DONE);
@@ -306,16 +337,23 @@ TEST_F(Uninstall, SharedLibraryStaysUntilTheLastProductGoes)
     ASSERT_EQ(2u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, shared.c_str())) << "both products count the library";
     std::string otherMain = std::string(OTHER_DEST) + "\\Mapsmith.exe";
     ASSERT_EQ(otherMain, RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr)) << "the later install owns App Paths";
+    // Further records of the library, as an altered Setup.inf may hold them,
+    // must not lower the count once each.
+    std::string upper = shared;
+    CharUpperA(&upper[0]);
+    for (const std::string& duplicate : {shared, upper})
+        WriteBytes(SETUP_INF, HostileInfo(ReadBytes(SETUP_INF), duplicate.c_str(), true, FILE_SHARED));
 
     ExpectCompleteRun(RunUninstaller(UNINSTALLER), INSTALL_DEST, MSG_DONE);
     EXPECT_TRUE(Exists(shared)) << "the library was removed while the other product still uses it";
-    EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, shared.c_str())) << "the count was not lowered";
+    EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, shared.c_str())) << "the count should be lowered once, to 1";
     EXPECT_EQ(otherMain, RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr))
         << "App Paths of the other installation was touched";
     EXPECT_EQ("Mapsmith.Document", RegString(HKEY_CLASSES_ROOT, ".tlr", nullptr))
         << "the extension that the other installation owns was removed";
     EXPECT_EQ("Tilewright Resource", RegString(HKEY_CLASSES_ROOT, "Mapsmith.Document", nullptr));
-    EXPECT_EQ(std::string(OTHER_DEST) + "\\Uninst.exe", RegString(HKEY_LOCAL_MACHINE, KEY_OTHER_UNINSTALL, "UninstallString"));
+    EXPECT_EQ("\"" + std::string(OTHER_DEST) + "\\Uninst.exe\"",
+              RegString(HKEY_LOCAL_MACHINE, KEY_OTHER_UNINSTALL, "UninstallString"));
     EXPECT_EQ("<no key>", RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
 
     ExpectCompleteRun(RunUninstaller(std::string(OTHER_DEST) + "\\Uninst.exe"), OTHER_DEST,
@@ -398,7 +436,7 @@ TEST_F(Uninstall, FileInUseIsReportedAndASecondRunFinishes)
     EXPECT_FALSE(Exists(std::string(INSTALL_DEST) + "\\VB")) << "emptied directories stayed";
     EXPECT_FALSE(Exists(ProgramGroupDir())) << "the program group stayed";
     EXPECT_EQ("<no key>", RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr));
-    EXPECT_EQ(UNINSTALLER, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"))
+    EXPECT_EQ(UNINSTALL_COMMAND, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"))
         << "the Uninstall entry must stay while something is left";
     ASSERT_TRUE(Exists(UNINSTALLER)) << "the uninstaller must stay while something is left";
     CInstallMngr left;
@@ -420,33 +458,10 @@ void ExpectStillInstalled(const char* pszCase)
     EXPECT_EQ(1u, RegDword(HKEY_LOCAL_MACHINE, KEY_SHARED, SharedLibrary().c_str())) << pszCase;
     EXPECT_EQ(std::string(INSTALL_DEST) + "\\Mapsmith.exe", RegString(HKEY_LOCAL_MACHINE, KEY_APP_PATHS, nullptr))
         << pszCase;
-    EXPECT_EQ(UNINSTALLER, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString")) << pszCase;
+    EXPECT_EQ(UNINSTALL_COMMAND, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString")) << pszCase;
     EXPECT_EQ("Mapsmith.Document", RegString(HKEY_CLASSES_ROOT, ".tlr", nullptr)) << pszCase;
     EXPECT_NE("<no key>", RegString(HKEY_CLASSES_ROOT, KEY_CONTROL_CLSID, nullptr)) << pszCase << ": unregistered";
     EXPECT_TRUE(Exists(ProgramGroupDir())) << pszCase << ": the program group was removed";
-}
-
-// Install information with one more file record, in the application
-// directory's node or in the system directory's.
-std::vector<BYTE> HostileInfo(const std::vector<BYTE>& original, const char* pszPath, bool bSystemNode = false,
-                              DWORD dwFlags = 0)
-{
-    std::string path = std::string(SETUP_INF) + ".hostile";
-    WriteBytes(path, original);
-    CInstallMngr info;
-    if (!LoadInfo(path, info))
-        return {};
-    CInstalledFile* pFile = new CInstalledFile;
-    pFile->SetPath(pszPath);
-    pFile->m_dwFlags = dwFlags;
-    CDirNode* pNode = AppNode(info);
-    for (POSITION pos = info.m_root.children.GetHeadPosition(); pos && bSystemNode;)
-        pNode = info.m_root.children.GetNext(pos);
-    pNode->files.AddTail(pFile);
-    WriteInfo(info, path);
-    std::vector<BYTE> bytes = ReadBytes(path);
-    DeleteFileA(path.c_str());
-    return bytes;
 }
 
 TEST_F(Uninstall, BrokenInstallInformationRemovesNothing)
@@ -533,13 +548,195 @@ TEST_F(Uninstall, FinishSwitchOfAnotherCallerDeletesNothing)
     const std::string canary = "C:\\canary.txt";
     WriteBytes(canary, {'k', 'e', 'e', 'p'});
     for (const std::string& target : {canary, std::string(UNINSTALLER)}) {
-        CUninstallRun run = RunUninstaller(UNINSTALLER, IDYES, "/finish 0 \"" + target + "\"");
+        CUninstallRun run = RunUninstaller(UNINSTALLER, IDYES, "/finish 0 0 \"" + target + "\"");
         EXPECT_EQ(0, run.nExitCode) << target;
         EXPECT_TRUE(run.boxes.empty()) << target;
         EXPECT_TRUE(Exists(target)) << target << " was deleted by a /finish the uninstaller did not start";
     }
     DeleteFileA(canary.c_str());
     ExpectStillInstalled("after /finish");
+}
+
+std::string TempDir()
+{
+    char szTemp[MAX_PATH];
+    DWORD dwLength = GetTempPathA(MAX_PATH, szTemp);
+    return dwLength > 1 ? std::string(szTemp, dwLength - 1) : std::string();
+}
+
+std::vector<std::string> Subdirectories(const std::string& dir)
+{
+    std::vector<std::string> names;
+    ForEachEntry(dir, [&names](const WIN32_FIND_DATAA& fd) {
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            names.push_back(fd.cFileName);
+    });
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Read with every sharing, so that another process's handle is not in the way.
+std::vector<BYTE> ReadShared(const std::string& path)
+{
+    CFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr));
+    std::vector<BYTE> bytes(file.IsEmpty() ? 0 : GetFileSize(file, nullptr));
+    DWORD dwRead = 0;
+    if (!bytes.empty() && (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &dwRead, nullptr)
+                           || dwRead != bytes.size()))
+        bytes.clear();
+    return bytes;
+}
+
+// The first directory of dir that is not among before; "" after the wait.
+std::string WaitForNewSubdirectory(const std::string& dir, const std::vector<std::string>& before)
+{
+    for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < GONE_WAIT_MS; Sleep(20)) {
+        std::vector<std::string> added = Without(Subdirectories(dir), before);
+        if (!added.empty())
+            return dir + "\\" + added[0];
+    }
+    return "";
+}
+
+// The temporary directory is open to every user. The copy that finishes
+// the work is made in a new directory of its own that other users cannot
+// enter; what is planted beside it is neither touched nor run. Holding the
+// uninstaller without delete sharing keeps the copy trying to delete it,
+// for long enough to look at the copy's directory.
+TEST_F(Uninstall, TheFinishingCopyRunsFromAClosedDirectoryOfItsOwn)
+{
+    Install(MakeMedium("uninst", "2"));
+    const std::string temp = TempDir();
+    const std::vector<BYTE> plantedBytes = {'n', 'o', 't', ' ', 'r', 'u', 'n'};
+    std::vector<std::string> planted;
+    for (int i = 0; i < 10; ++i) {
+        planted.push_back(temp + "\\Fil" + std::to_string(i) + ".exe");
+        WriteBytes(planted.back(), plantedBytes);
+    }
+    std::vector<BYTE> uninstaller = ReadBytes(UNINSTALLER);
+    std::vector<std::string> dirsBefore = Subdirectories(temp);
+    CFileHandle hold(CreateFileA(UNINSTALLER, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    ASSERT_FALSE(hold.IsEmpty()) << UNINSTALLER << ": error " << GetLastError();
+
+    CUninstallRun run = RunUninstaller(UNINSTALLER);
+    std::string copyDir = WaitForNewSubdirectory(temp, dirsBefore);
+    std::string copy = copyDir + "\\Uninst.exe";
+    bool bCopySeen = !copyDir.empty() && Exists(copy);
+    CAccessRights rights = AccessRightsOf(copyDir);
+    bool bSameBytes = bCopySeen && ReadShared(copy) == uninstaller;
+    hold.Close();
+
+    ASSERT_EQ(2u, run.boxes.size()) << "expected the question and the closing report, saw:\n" << Joined(run.boxes);
+    EXPECT_EQ(MSG_DONE, run.boxes[1]);
+    ASSERT_TRUE(bCopySeen) << "no new directory with the copy in " << temp << " (saw \"" << copyDir << "\")";
+    EXPECT_TRUE(bSameBytes) << copy << " is not the uninstaller";
+    EXPECT_TRUE(rights.bRead) << copyDir << ": its descriptor cannot be read";
+    EXPECT_FALSE(rights.bEveryoneListed) << copyDir << " " << rights.strSddl << ": other users may enter it";
+    EXPECT_FALSE(rights.GrantsUsersWrite()) << copyDir << " " << rights.strSddl << ": other users may change it";
+    EXPECT_TRUE(WaitForGone(INSTALL_DEST)) << INSTALL_DEST << " is still there after the uninstall";
+    EXPECT_TRUE(WaitForGone(copyDir)) << copyDir << " is still there after the copy ended";
+    EXPECT_TRUE(WaitForGone(copyDir + ".tmp")) << "the copy is still there after it ended";
+    for (const std::string& path : planted) {
+        EXPECT_TRUE(ReadShared(path) == plantedBytes) << path << " was changed";
+        DeleteFileA(path.c_str());
+    }
+}
+
+// Wine 8 makes no link itself (CreateSymbolicLinkA reports success and
+// makes nothing, FSCTL_SET_REPARSE_POINT is not supported), but it shows a
+// Unix symbolic link as a directory with FILE_ATTRIBUTE_REPARSE_POINT, and
+// it runs a Unix program given by its path.
+bool RunUnixProgram(const std::string& program, const std::string& options,
+                    const std::vector<std::string>& windowsPaths)
+{
+    typedef char*(CDECL * PFNUNIXNAME)(const WCHAR*);
+    PFNUNIXNAME pfnUnixName = reinterpret_cast<PFNUNIXNAME>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!pfnUnixName)
+        return false;
+    std::string args = options;
+    for (const std::string& path : windowsPaths) {
+        WCHAR wszPath[MAX_PATH];
+        if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wszPath, MAX_PATH))
+            return false;
+        char* pszUnix = pfnUnixName(wszPath);
+        if (!pszUnix)
+            return false;
+        args += " \"" + std::string(pszUnix) + "\"";
+        HeapFree(GetProcessHeap(), 0, pszUnix);
+    }
+    CChildProcess process;
+    return process.Start(program, args);
+}
+
+bool IsLink(const std::string& path)
+{
+    DWORD dwAttributes = GetFileAttributesA(path.c_str());
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Wine gives no process handle to wait on for a Unix program: what it
+// does is waited for instead.
+bool WaitForLink(const std::string& path, bool bPresent)
+{
+    for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < GONE_WAIT_MS; Sleep(20))
+        if (IsLink(path) == bPresent)
+            return true;
+    return false;
+}
+
+// Windows makes a symbolic link itself (its headers declare the call only
+// for newer systems than the programs are built for).
+bool MakeDirectoryLink(const std::string& link, const std::string& target)
+{
+    typedef BOOLEAN(WINAPI * PFNCREATELINK)(const char*, const char*, DWORD);
+    const DWORD LINK_TO_DIRECTORY = 1;
+    PFNCREATELINK pfnCreateLink = reinterpret_cast<PFNCREATELINK>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
+    if (pfnCreateLink && pfnCreateLink(link.c_str(), target.c_str(), LINK_TO_DIRECTORY) && IsLink(link))
+        return true;
+    return RunUnixProgram("Z:\\bin\\ln", "-s", {target, link}) && WaitForLink(link, true);
+}
+
+// Before its target goes: a link to nothing is not seen at all.
+bool RemoveDirectoryLink(const std::string& link)
+{
+    if (IsLink(link) && !RemoveDirectoryA(link.c_str()))
+        RunUnixProgram("Z:\\bin\\rm", "", {link});
+    return WaitForLink(link, false);
+}
+
+// A subfolder of the destination replaced by a link to a folder outside
+// that holds a file of the same name as the product's: the uninstaller
+// goes no further than the link, and the file it leads to stays.
+TEST_F(Uninstall, ALinkInPlaceOfASubfolderIsNotFollowed)
+{
+    Install(MakeMedium("uninst", "2"));
+    const std::string outside = "C:\\TilewrightOutside";
+    const std::string maps = std::string(INSTALL_DEST) + "\\Maps";
+    DeleteTree(outside);
+    ASSERT_TRUE(CreateDirectoryA(outside.c_str(), nullptr)) << outside << ": error " << GetLastError();
+    const std::vector<BYTE> keep = {'k', 'e', 'e', 'p'};
+    WriteBytes(outside + "\\World.tlr", keep);
+    DeleteTree(maps);
+    bool bLinked = MakeDirectoryLink(maps, outside);
+    CUninstallRun run;
+    if (bLinked)
+        run = RunUninstaller(UNINSTALLER);
+    WaitForGone(UNINSTALLER);
+    bool bKept = ReadShared(outside + "\\World.tlr") == keep;
+    bool bUnlinked = RemoveDirectoryLink(maps);
+    DeleteTree(outside);
+
+    ASSERT_TRUE(bLinked) << "no link could be made at " << maps;
+    ASSERT_TRUE(bUnlinked) << "the link " << maps << " could not be removed";
+
+    ASSERT_EQ(2u, run.boxes.size()) << "expected the question and the closing report, saw:\n" << Joined(run.boxes);
+    EXPECT_EQ(MSG_DONE, run.boxes[1]);
+    EXPECT_TRUE(bKept) << "the uninstaller deleted " << outside << "\\World.tlr through the link " << maps;
+    EXPECT_FALSE(Exists(std::string(INSTALL_DEST) + "\\Mapsmith.exe")) << "the product's own files stayed";
 }
 
 // The libraries that Setup.exe and Uninst.exe, and the system libraries

@@ -41,6 +41,13 @@ BOOL IsEmptyNode(const CDirNode& node)
 {
     return node.children.IsEmpty() && node.files.IsEmpty();
 }
+
+// A symbolic link or junction in place of one of the tree's directories.
+BOOL IsLink(const CString& strDir)
+{
+    DWORD dwAttributes = GetFileAttributesA(strDir);
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 }
 
 void CFileRemover::RemoveTree(CInstallMngr& info)
@@ -67,15 +74,35 @@ void CFileRemover::RemoveChildren(CDirNode& node, const CString& strDir)
     for (POSITION pos = node.children.GetHeadPosition(); pos;) {
         CDirNode* pChild = node.children.GetNext(pos);
         CString strChildDir = strDir + "\\" + pChild->dir->m_strPath;
-        RemoveNode(*pChild, strChildDir);
-        if (IsEmptyNode(*pChild) && (!m_bInDestination || RemoveDirectoryA(strChildDir) || IsGone(GetLastError())))
+        if (IsLink(strChildDir)) {
+            RemoveLink(strChildDir);
             delete pChild;
-        else
+        } else if (RemoveSubdirectory(*pChild, strChildDir)) {
+            delete pChild;
+        } else {
             kept.push_back(pChild);
+        }
     }
     node.children.RemoveAll();
     for (CDirNode* pChild : kept)
         node.children.AddTail(pChild);
+}
+
+BOOL CFileRemover::RemoveSubdirectory(CDirNode& node, const CString& strDir)
+{
+    RemoveNode(node, strDir);
+    return IsEmptyNode(node) && (!m_bInDestination || RemoveDirectoryA(strDir) || IsGone(GetLastError()));
+}
+
+// Whoever could put a link where the tree has a directory could point it
+// anywhere: nothing is followed through it, and its records go, as what it
+// leads to is not the product's. At most the link itself goes, which
+// leaves its target alone; one that cannot go stays, as anything else put
+// into the tree does.
+void CFileRemover::RemoveLink(const CString& strLink)
+{
+    if (m_bInDestination)
+        RemoveDirectoryA(strLink);
 }
 
 void CFileRemover::RemoveFiles(CDirNode& node)
@@ -108,9 +135,13 @@ BOOL CFileRemover::RemoveFile(const CInstalledFile& file)
 
 // Without a count nobody can say who else uses the library: it stays.
 // The count is lowered, or its value deleted with the file, only once
-// the file is really gone, so that another try finds it as it was.
+// the file is really gone, so that another try finds it as it was. A
+// further record of a file already handled goes without touching it.
 BOOL CFileRemover::ReleaseShared(const CInstalledFile& file)
 {
+    if (IsReleased(file.m_strPath))
+        return TRUE;
+    m_releasedFiles.Add(file.m_strPath);
     DWORD dwCount = 0;
     LONG lResult = GetRegDword(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, file.m_strPath, dwCount);
     if (lResult == ERROR_FILE_NOT_FOUND)
@@ -122,6 +153,15 @@ BOOL CFileRemover::ReleaseShared(const CInstalledFile& file)
                == ERROR_SUCCESS;
     return DeleteInstalled(file)
            && DeleteRegValue(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, file.m_strPath) == ERROR_SUCCESS;
+}
+
+// Records name files by full path; the file system ignores case.
+BOOL CFileRemover::IsReleased(const CString& strPath) const
+{
+    for (int i = 0; i < m_releasedFiles.GetSize(); ++i)
+        if (m_releasedFiles[i].CompareNoCase(strPath) == 0)
+            return TRUE;
+    return FALSE;
 }
 
 BOOL CFileRemover::DeleteInstalled(const CInstalledFile& file)

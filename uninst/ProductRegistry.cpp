@@ -19,6 +19,11 @@ CString ShortPath(const CString& strPath)
     DWORD dwLength = GetShortPathNameA(strPath, sz, MAX_PATH);
     return dwLength > 0 && dwLength < MAX_PATH ? CString(sz) : strPath;
 }
+
+CString Quoted(const CString& strPath)
+{
+    return "\"" + strPath + "\"";
+}
 }
 
 CProductRegistry::CProductRegistry(const CInstallMngr& info)
@@ -35,11 +40,13 @@ CProductRegistry::CProductRegistry(const CInstallMngr& info)
 BOOL CProductRegistry::RemoveOwnedEntries() const
 {
     BOOL bOk = TRUE;
-    if (PointsHere(HKEY_LOCAL_MACHINE, m_strAppPathKey, nullptr, m_strMainPath, m_strMainPath))
+    if (PointsHere(HKEY_LOCAL_MACHINE, m_strAppPathKey, nullptr, {m_strMainPath}))
         bOk = RemoveKey(HKEY_LOCAL_MACHINE, m_strAppPathKey);
-    CString strShort = ShortPath(m_strMainPath) + OPEN_ARGUMENT;
-    if (!PointsHere(HKEY_CLASSES_ROOT, m_strOpenCommandKey, nullptr, m_strMainPath + OPEN_ARGUMENT,
-                    strShort))
+    // A long path that holds a space is written quoted; earlier setups
+    // wrote it as it is.
+    if (!PointsHere(HKEY_CLASSES_ROOT, m_strOpenCommandKey, nullptr,
+                    {ShortPath(m_strMainPath) + OPEN_ARGUMENT, Quoted(m_strMainPath) + OPEN_ARGUMENT,
+                     m_strMainPath + OPEN_ARGUMENT}))
         return bOk;
     bOk = RemoveKey(HKEY_CLASSES_ROOT, m_strDocType) && bOk;
     // Another program may have taken the extension over since.
@@ -50,21 +57,26 @@ BOOL CProductRegistry::RemoveOwnedEntries() const
     return bOk;
 }
 
+// The setup writes the uninstall command quoted; earlier setups wrote the
+// path as it is.
 BOOL CProductRegistry::RemoveUninstallEntry() const
 {
-    if (!PointsHere(HKEY_LOCAL_MACHINE, m_strUninstallKey, "UninstallString", m_strUninstaller,
-                    m_strUninstaller))
+    if (!PointsHere(HKEY_LOCAL_MACHINE, m_strUninstallKey, "UninstallString",
+                    {Quoted(m_strUninstaller), m_strUninstaller}))
         return TRUE;
     return RemoveKey(HKEY_LOCAL_MACHINE, m_strUninstallKey);
 }
 
 BOOL CProductRegistry::PointsHere(HKEY hRoot, const char* pszKey, const char* pszName,
-                                  const CString& strLong, const CString& strShort)
+                                  std::initializer_list<CString> forms)
 {
     CString strValue;
     if (GetRegString(hRoot, pszKey, pszName, strValue) != ERROR_SUCCESS)
         return FALSE;
-    return strValue.CompareNoCase(strLong) == 0 || strValue.CompareNoCase(strShort) == 0;
+    for (const CString& strForm : forms)
+        if (strValue.CompareNoCase(strForm) == 0)
+            return TRUE;
+    return FALSE;
 }
 
 BOOL CProductRegistry::RemoveKey(HKEY hRoot, const char* pszKey)

@@ -7,6 +7,8 @@
 
 #include "model/InstallMngr.h"
 
+#include <initializer_list>
+
 class CProductRegistry {
 public:
     explicit CProductRegistry(const CInstallMngr& info);
@@ -17,8 +19,9 @@ public:
     BOOL RemoveUninstallEntry() const;
 
 private:
+    // TRUE when the value is one of the forms the setups write.
     static BOOL PointsHere(HKEY hRoot, const char* pszKey, const char* pszName,
-                           const CString& strLong, const CString& strShort);
+                           std::initializer_list<CString> forms);
     static BOOL RemoveKey(HKEY hRoot, const char* pszKey);
 
     CString m_strMainPath;

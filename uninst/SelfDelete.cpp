@@ -2,6 +2,9 @@
 
 #include "framework/CHandle.h"
 #include "platform/FileUtil.h"
+#include "platform/SecurityDescriptor.h"
+
+#include <ntsecapi.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +17,76 @@ const DWORD ORIGINAL_EXIT_WAIT_MS = 60000;
 // The file of a process that has just ended can stay locked a moment.
 const int DELETE_TRIES = 50;
 const DWORD DELETE_RETRY_MS = 100;
+const char COPY_DIR_PREFIX[] = "Uninst-";
+const int COPY_DIR_RANDOM_BYTES = 8;
+// A name of 64 random bits is taken only by chance or by one who tries
+// names without end: a few tries tell the two apart.
+const int COPY_DIR_TRIES = 5;
+
+CString TempDirectory()
+{
+    char szTemp[MAX_PATH];
+    DWORD dwTemp = GetTempPathA(MAX_PATH, szTemp);
+    if (dwTemp == 0 || dwTemp >= MAX_PATH)
+        return CString();
+    return CString(szTemp, szTemp[dwTemp - 1] == '\\' ? static_cast<int>(dwTemp) - 1 : static_cast<int>(dwTemp));
+}
+
+BOOL MakeRandomName(CString& strName)
+{
+    BYTE random[COPY_DIR_RANDOM_BYTES];
+    if (!RtlGenRandom(random, sizeof random))
+        return FALSE;
+    strName = COPY_DIR_PREFIX;
+    for (BYTE b : random) {
+        CString strByte;
+        strByte.Format("%02x", b);
+        strName += strByte;
+    }
+    return TRUE;
+}
+
+// Opened to be deleted on its last close, and inherited.
+HANDLE OpenForDeletion(const char* pszPath)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    return CreateFileA(pszPath, GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, &sa, OPEN_EXISTING,
+                       FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+CString ModulePath()
+{
+    char sz[MAX_PATH];
+    DWORD dwLength = GetModuleFileNameA(nullptr, sz, MAX_PATH);
+    return dwLength > 0 && dwLength < MAX_PATH ? CString(sz) : CString();
+}
+
+// SetFileInformationByHandle's rename request, which the system's headers
+// declare only for the systems from Windows Vista on; before those the
+// call is missing.
+typedef BOOL(WINAPI* PFNSETFILEINFORMATIONBYHANDLE)(HANDLE, int, void*, DWORD);
+const int FILE_RENAME_INFO_CLASS = 3;
+struct CRenameInfo {
+    DWORD dwReplaceIfExists;
+    HANDLE hRootDirectory;
+    DWORD cbFileName;
+    WCHAR szFileName[MAX_PATH];
+};
+
+BOOL RenameByHandle(HANDLE hFile, const char* pszNewPath)
+{
+    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
+    PFNSETFILEINFORMATIONBYHANDLE pfnSetInformation =
+        hKernel ? reinterpret_cast<PFNSETFILEINFORMATIONBYHANDLE>(
+                      reinterpret_cast<void (*)()>(GetProcAddress(hKernel, "SetFileInformationByHandle")))
+                : nullptr;
+    CRenameInfo info = {};
+    int nChars = MultiByteToWideChar(CP_ACP, 0, pszNewPath, -1, info.szFileName, MAX_PATH);
+    if (!pfnSetInformation || nChars == 0)
+        return FALSE;
+    info.cbFileName = static_cast<DWORD>((nChars - 1) * sizeof(WCHAR));
+    return pfnSetInformation(hFile, FILE_RENAME_INFO_CLASS, &info, sizeof info);
+}
 
 // Opened with every sharing: the copy's own file is held for deletion by
 // the original, which also still runs from its file.
@@ -42,43 +115,72 @@ BOOL HaveSameBytes(const char* pszA, const char* pszB)
 }
 }
 
-// The copy's own file is opened to be deleted on its last close, and the
+// The temporary directory is open to every user, who could put a program
+// of their own where the copy is to be started, or swap the copy before it
+// starts. The copy is therefore made new in a directory that this run
+// creates under a name nobody can guess and that only this user and the
+// administrators may enter.
+// The copy's file is opened to be deleted on its last close, and the
 // handle is inherited: the file goes when the copy ends (or at once, when
 // the copy does not start).
 BOOL CSelfDelete::Start(const char* pszExe)
 {
-    CString strCopy = MakeTempFileName("", "exe");
-    if (strCopy.IsEmpty() || !CopyFileA(pszExe, strCopy, FALSE))
+    CString strDir = MakePrivateDirectory();
+    if (strDir.IsEmpty())
         return FALSE;
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    CFileHandle copy(CreateFileA(strCopy, GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, &sa,
-                                 OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (copy.IsEmpty()) {
-        DeleteFileA(strCopy);
-        return FALSE;
+    CString strCopy = strDir + "\\" + UNINSTALLER_NAME;
+    CFileHandle copy;
+    if (CopyFileA(pszExe, strCopy, TRUE))
+        copy.Attach(OpenForDeletion(strCopy));
+    if (!copy.IsEmpty() && StartCopy(strCopy, pszExe, copy))
+        return TRUE;
+    copy.Close();
+    DeleteFileA(strCopy);
+    RemoveDirectoryA(strDir);
+    return FALSE;
+}
+
+// A directory that exists already is someone else's: another name is
+// tried.
+CString CSelfDelete::MakePrivateDirectory()
+{
+    CString strTemp = TempDirectory();
+    CSecurityDescriptor access;
+    if (strTemp.IsEmpty() || !access.ForCurrentUserAndAdmins())
+        return CString();
+    for (int i = 0; i < COPY_DIR_TRIES; ++i) {
+        CString strName;
+        if (!MakeRandomName(strName))
+            return CString();
+        CString strDir = strTemp + "\\" + strName;
+        if (CreateDirectoryA(strDir, access.Attributes()))
+            return strDir;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return CString();
     }
-    return StartCopy(strCopy, pszExe);
+    return CString();
 }
 
 // The copy gets a handle to this process to wait on (a process id could
 // be reused by the time it looks), and the temporary directory as its
-// working directory, so that it holds nothing in the destination.
-BOOL CSelfDelete::StartCopy(const CString& strCopy, const char* pszExe)
+// working directory, so that it holds neither the destination nor its own
+// directory.
+BOOL CSelfDelete::StartCopy(const CString& strCopy, const char* pszExe, HANDLE hCopy)
 {
     CKernelHandle self;
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self,
                          SYNCHRONIZE, TRUE, 0))
         return FALSE;
-    return StartWith(strCopy, pszExe, self);
+    return StartWith(strCopy, pszExe, self, hCopy);
 }
 
-BOOL CSelfDelete::StartWith(const CString& strCopy, const char* pszExe, HANDLE hSelf)
+BOOL CSelfDelete::StartWith(const CString& strCopy, const char* pszExe, HANDLE hSelf, HANDLE hCopy)
 {
     CString strCommand;
     // Handle values fit 32 bits, also in a 64-bit process.
-    strCommand.Format("\"%s\" %s %lu \"%s\"", static_cast<const char*>(strCopy), FINISH_SWITCH,
-                      HandleToULong(hSelf), pszExe);
-    CString strWorkDir = GetDirectoryFromPath(strCopy);
+    strCommand.Format("\"%s\" %s %lu %lu \"%s\"", static_cast<const char*>(strCopy), FINISH_SWITCH,
+                      HandleToULong(hSelf), HandleToULong(hCopy), pszExe);
+    CString strWorkDir = GetDirectoryFromPath(GetDirectoryFromPath(strCopy));
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
@@ -90,7 +192,7 @@ BOOL CSelfDelete::StartWith(const CString& strCopy, const char* pszExe, HANDLE h
     return TRUE;
 }
 
-void CSelfDelete::Finish(const char* pszProcess, const char* pszExe)
+void CSelfDelete::Finish(const char* pszProcess, const char* pszCopy, const char* pszExe)
 {
     if (!IsOwnCopyFor(pszExe))
         return;
@@ -99,21 +201,35 @@ void CSelfDelete::Finish(const char* pszProcess, const char* pszExe)
     CloseHandle(hOriginal);
     DeleteWithRetry(pszExe);
     RemoveDirectoryA(GetDirectoryFromPath(pszExe));
+    LeaveOwnDirectory(ULongToHandle(strtoul(pszCopy, nullptr, 10)));
+}
+
+// The copy's file cannot go while it runs, nor its directory while the
+// file is in it. The file moves out beside the directory through the
+// handle that deletes it on its last close (Wine deletes by the name that
+// handle knows, so a move by name would leave the file behind), and the
+// directory goes at once. Should that fail, the directory goes at the
+// system's next start, when the file has gone.
+void CSelfDelete::LeaveOwnDirectory(HANDLE hCopy)
+{
+    CString strDir = GetDirectoryFromPath(ModulePath());
+    if (!RenameByHandle(hCopy, strDir + ".tmp") || !RemoveDirectoryA(strDir))
+        MoveFileExA(strDir, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 // Anyone can start the uninstaller with the switch: it must not become a
 // way to delete whatever path is named.
 BOOL CSelfDelete::IsOwnCopyFor(const char* pszExe)
 {
-    char szSelf[MAX_PATH];
-    DWORD dwSelf = GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
-    char szTemp[MAX_PATH];
-    DWORD dwTemp = GetTempPathA(MAX_PATH, szTemp);
-    if (dwSelf == 0 || dwSelf >= MAX_PATH || dwTemp == 0 || dwTemp >= MAX_PATH)
+    CString strSelf = ModulePath();
+    CString strTempDir = TempDirectory();
+    if (strSelf.IsEmpty() || strTempDir.IsEmpty())
         return FALSE;
-    CString strTempDir(szTemp, szTemp[dwTemp - 1] == '\\' ? static_cast<int>(dwTemp) - 1 : static_cast<int>(dwTemp));
-    return GetDirectoryFromPath(szSelf).CompareNoCase(strTempDir) == 0
-           && GetFileNameFromPath(pszExe).CompareNoCase(UNINSTALLER_NAME) == 0 && HaveSameBytes(szSelf, pszExe);
+    CString strSelfDir = GetDirectoryFromPath(strSelf);
+    return GetDirectoryFromPath(strSelfDir).CompareNoCase(strTempDir) == 0
+           && GetFileNameFromPath(strSelfDir).Left(static_cast<int>(sizeof COPY_DIR_PREFIX) - 1)
+                      .CompareNoCase(COPY_DIR_PREFIX) == 0
+           && GetFileNameFromPath(pszExe).CompareNoCase(UNINSTALLER_NAME) == 0 && HaveSameBytes(strSelf, pszExe);
 }
 
 void CSelfDelete::DeleteWithRetry(const char* pszPath)

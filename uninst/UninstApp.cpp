@@ -27,8 +27,8 @@ CUninstApp::CUninstApp() : CWinApp(TrackedTerm) {}
 
 BOOL CUninstApp::InitInstance()
 {
-    if (__argc == 4 && strcmp(__argv[1], FINISH_SWITCH) == 0) {
-        CSelfDelete::Finish(__argv[2], __argv[3]);
+    if (__argc == 5 && strcmp(__argv[1], FINISH_SWITCH) == 0) {
+        CSelfDelete::Finish(__argv[2], __argv[3], __argv[4]);
         return FALSE;
     }
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};

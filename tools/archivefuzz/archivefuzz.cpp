@@ -2,7 +2,9 @@
 // damages it in many ways with a fixed seed, and reads every damaged copy
 // both as the loader does and as the destination page's check of an
 // earlier installation does. Every read must end in success or a clean
-// refusal: no crash, no hang, no unbounded memory.
+// refusal: no crash, no hang, no unbounded memory. Then it gives folders
+// and files of the sound tree names that leave their folder or name a
+// device: the loader must refuse every such copy (exit code 1 otherwise).
 //   archivefuzz <Setup.dat> <work dir> <count> [seed]
 #include "engine/SetupMngr.h"
 
@@ -95,10 +97,52 @@ int ReadAsLoader(const std::string& path)
         if (!info.ReadHeader(ar))
             return 1;
         info.Serialize(ar);
-        return 0;
+        return CSetupMngr::IsInstallableTree(info.m_root) ? 0 : 1;
     } catch (CException&) {
         return 1;
     }
+}
+
+const char* const HOSTILE_NAMES[] = {
+    "", ".", "..", "..\\..\\Windows", "C:\\evil.dll", "C:evil.dll", "sub/evil.dll", "a:b", "CON",
+    "nul", "Aux", "prn.txt", "con.tar.gz", "Com1.dat", "COM9", "lpt1", "LPT5.log", "nul .txt",
+};
+
+// The folders below the top-level directories, and every file.
+void CollectNamed(CDirNode& node, int nDepth, std::vector<CInstallDir*>& dirs, std::vector<CInstalledFile*>& files)
+{
+    if (nDepth > 1 && node.dir)
+        dirs.push_back(node.dir);
+    for (POSITION pos = node.files.GetHeadPosition(); pos;)
+        files.push_back(node.files.GetNext(pos));
+    for (POSITION pos = node.children.GetHeadPosition(); pos;)
+        CollectNamed(*node.children.GetNext(pos), nDepth + 1, dirs, files);
+}
+
+// The sound archive with one folder or file, picked at random, renamed.
+void WriteWithName(const std::string& good, const std::string& target, const char* pszName, std::mt19937& rng)
+{
+    CInstallMngr info;
+    {
+        CFile file;
+        file.Open(good.c_str(), CFile::modeRead);
+        CArchive ar(&file, CArchive::load);
+        info.ReadHeader(ar);
+        info.Serialize(ar);
+    }
+    std::vector<CInstallDir*> dirs;
+    std::vector<CInstalledFile*> files;
+    CollectNamed(info.m_root, 0, dirs, files);
+    if (!dirs.empty() && rng() % 2)
+        dirs[rng() % dirs.size()]->SetPath(pszName);
+    else
+        files[rng() % files.size()]->SetPath(pszName);
+    CFile file;
+    file.Open(target.c_str(), CFile::modeCreate | CFile::modeWrite);
+    CArchive ar(&file, CArchive::store);
+    info.Serialize(ar);
+    ar.Close();
+    file.Close();
 }
 }
 
@@ -129,6 +173,13 @@ int main(int argc, char** argv)
             ++nRecognised;
         engine.ClearPrevInstall();
     }
+    long nNamesRefused = 0, nNamesLoaded = 0;
+    const int NAME_ROUNDS = 20;
+    for (int nRound = 0; nRound < NAME_ROUNDS; ++nRound)
+        for (const char* pszName : HOSTILE_NAMES) {
+            WriteWithName(argv[1], target, pszName, rng);
+            (ReadAsLoader(target) == 0 ? nNamesLoaded : nNamesRefused)++;
+        }
     QueryPerformanceCounter(&t1);
     PROCESS_MEMORY_COUNTERS pmc = {};
     pmc.cb = sizeof pmc;
@@ -137,8 +188,9 @@ int main(int argc, char** argv)
     printf("mutated archives: %ld (seed %u)\n", nCount, seed);
     printf("loader: %ld loaded, %ld refused cleanly\n", nLoaded, nRefused);
     printf("earlier-installation check: %ld recognised, %ld not\n", nRecognised, nCount - nRecognised);
+    printf("names outside their folder or of devices: %ld refused, %ld loaded\n", nNamesRefused, nNamesLoaded);
     printf("time: %.1f s, peak working set: %.1f MB\n",
            static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart),
            static_cast<double>(pmc.PeakWorkingSetSize) / 1048576.0);
-    return 0;
+    return nNamesLoaded == 0 ? 0 : 1;
 }
