@@ -5,7 +5,10 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 source scripts/wine-prefix.sh
 source scripts/i386-root.sh
-trap 'wine_prefix_end; i386_root_leave' EXIT
+# A session that skips the 32-bit root leaves it alone: leaving ends every
+# process in it, and another session may be using it.
+uses_root=0
+trap 'wine_prefix_end; [ "$uses_root" = 0 ] || i386_root_leave' EXIT
 
 # The shipped build's end-to-end tests run in the emulated 32-bit root. A
 # machine that cannot run it says why here, and those tests fail, unless
@@ -14,6 +17,7 @@ if [ "${TILEWRIGHT_SKIP_I686:-}" = 1 ]; then
   echo "32-bit root: skipped (TILEWRIGHT_SKIP_I686=1): the shipped build's end-to-end tests will not run"
 else
   started=$(date +%s)
+  uses_root=1
   if i386_root_enter "$PWD" &&
      i386_wine_start "$PWD/build/i686/wineprefix" "$PWD/build/i686/tools/winewarm/winewarm.exe" \
                      "$PWD/build/i686/floppy"; then
