@@ -455,7 +455,7 @@ TEST_F(MkMediumTest, SingleVolumeMedium)
     CheckInstallInfo(out + "\\Setup.dat", files, {0, 1}, 0);
 
     ToolRun verify = RunTool("verify " + Quote(out), m_dir);
-    EXPECT_EQ(0, verify.nExit) << verify.out;
+    EXPECT_EQ(0, verify.nExit) << verify.out << verify.err;
     EXPECT_NE(std::string::npos, verify.out.find("sound")) << verify.out;
 }
 
@@ -492,7 +492,7 @@ TEST_F(MkMediumTest, MultiDiskTypeZero)
     CheckMultiVolumeMedium(out, stream, 0);
     CheckInstallInfo(out + "\\disk1\\Setup.dat", files, walkOrder, 0);
     ToolRun verify = RunTool("verify " + Quote(out), m_dir);
-    EXPECT_EQ(0, verify.nExit) << verify.out;
+    EXPECT_EQ(0, verify.nExit) << verify.out << verify.err;
 }
 
 TEST_F(MkMediumTest, MultiDiskTypeOne)
@@ -509,7 +509,7 @@ TEST_F(MkMediumTest, MultiDiskTypeOne)
     CheckMultiVolumeMedium(out, stream, 1);
     CheckInstallInfo(out + "\\disk1\\Setup.dat", files, walkOrder, 1);
     ToolRun verify = RunTool("verify " + Quote(out), m_dir);
-    EXPECT_EQ(0, verify.nExit) << verify.out;
+    EXPECT_EQ(0, verify.nExit) << verify.out << verify.err;
 }
 
 TEST_F(MkMediumTest, DumpShowsTheWholeInstallInformation)
@@ -576,7 +576,7 @@ TEST_F(MkMediumTest, VerifyCatchesATruncatedVolume)
     ASSERT_EQ(1200000u, volume.size());
     ASSERT_TRUE(WriteFileBytes(second, volume.data(), volume.size() - 1000));
     ToolRun verify = RunTool("verify " + Quote(out), m_dir);
-    EXPECT_EQ(1, verify.nExit) << verify.out;
+    EXPECT_EQ(1, verify.nExit) << verify.out << verify.err;
     EXPECT_NE(std::string::npos, verify.out.find("disk2\\Data.dat: holds 1198998 bytes of file data, expected 1199998"))
         << verify.out;
     EXPECT_EQ(std::string::npos, verify.out.find("disk1\\Data.dat")) << "the sound volumes are not named";
@@ -613,7 +613,7 @@ TEST_F(MkMediumTest, VerifyCatchesSwappedVolumes)
     ASSERT_TRUE(MoveFileA(spare.c_str(), second.c_str()));
 
     ToolRun verify = RunTool("verify " + Quote(out), m_dir);
-    EXPECT_EQ(1, verify.nExit) << verify.out;
+    EXPECT_EQ(1, verify.nExit) << verify.out << verify.err;
     EXPECT_NE(std::string::npos, verify.out.find("disk1\\Data.dat: disk index 1, expected 0")) << verify.out;
     EXPECT_NE(std::string::npos, verify.out.find("disk2\\Data.dat: disk index 0, expected 1")) << verify.out;
 }
