@@ -59,22 +59,6 @@ BOOL RestoreKey(HKEY hRoot, BOOL bWritten, BOOL bExisted, const char* pszKey, co
     return RestoreRegKeyTree(hRoot, pszKey, old) == ERROR_SUCCESS;
 }
 
-// FALSE when a kept value could not be written back: the key then holds
-// this run's value, which the user must hear of.
-BOOL RestoreOrDelete(BOOL bWritten, BOOL bExisted, const char* pszKey, const char* pszFirst,
-                     const char* pszFirstText, const char* pszSecond, const char* pszSecondText)
-{
-    if (!bWritten)
-        return TRUE;
-    if (!bExisted) {
-        DeleteRegKeyTree(HKEY_LOCAL_MACHINE, pszKey);
-        return TRUE;
-    }
-    BOOL bFirst = RestoreRegString(HKEY_LOCAL_MACHINE, pszKey, pszFirst, pszFirstText) == ERROR_SUCCESS;
-    BOOL bSecond = RestoreRegString(HKEY_LOCAL_MACHINE, pszKey, pszSecond, pszSecondText) == ERROR_SUCCESS;
-    return bFirst && bSecond;
-}
-
 // A count of 1 was created by this run and goes; a higher one was raised
 // and is lowered. A count some other program has meanwhile set to 0 is
 // left alone rather than wrapped round.
@@ -154,8 +138,8 @@ BOOL CSetupMngr::Rollback()
             dwError = GetLastError();
         }
     };
-    note(RestoreOrDelete(rb.m_bAppPathWritten, rb.m_bAppPathExisted, keys.m_strAppPathKey, nullptr,
-                         rb.m_strOldAppPath, "Path", rb.m_strOldAppPathDir));
+    note(RestoreKey(HKEY_LOCAL_MACHINE, rb.m_bAppPathWritten, rb.m_bAppPathExisted, keys.m_strAppPathKey,
+                    rb.m_oldAppPathKey));
     note(RestoreKey(HKEY_LOCAL_MACHINE, rb.m_bUninstallKeyWritten, rb.m_bUninstallKeyExisted, keys.m_strUninstallKey,
                     rb.m_oldUninstallKey));
     LowerSharedCounts(rb.m_sharedFiles);

@@ -26,6 +26,7 @@ struct RollbackInfo {
     std::vector<CFileGuard> m_keptFiles;  // files a new one replaced, moved aside, in that order
     CStringArray m_createdDirs;           // parents before their subdirectories
     CInstalledFileList m_registeredFiles; // not owned: libraries that registered themselves
+    CRegKeyCopy m_oldAppPathKey;          // what an existing App Paths key held
     CRegKeyCopy m_oldUninstallKey;        // what an existing Uninstall entry held
     CRegKeyCopy m_oldDocType;             // what an existing document type held
     CRegKeyCopy m_oldExtKey;              // what an existing extension key held

@@ -46,14 +46,28 @@ LONG WriteString(CSetupMngr& mngr, HKEY hRoot, const char* pszKey, const char* p
     return lResult;
 }
 
-// Keeps the two values of a key that existed before they are overwritten.
-LONG KeepOldValues(const char* pszKey, const char* pszFirst, CString& strFirst,
-                   const char* pszSecond, CString& strSecond)
+// A value that is not there reads as empty: a key an interrupted run or
+// another program left with one value only must not fail every later run.
+LONG KeepOldValue(const char* pszKey, const char* pszName, CString& strValue)
 {
-    LONG lResult = GetRegString(HKEY_LOCAL_MACHINE, pszKey, pszFirst, strFirst);
-    if (lResult != ERROR_SUCCESS)
+    LONG lResult = GetRegString(HKEY_LOCAL_MACHINE, pszKey, pszName, strValue);
+    if (lResult != ERROR_FILE_NOT_FOUND)
         return lResult;
-    return GetRegString(HKEY_LOCAL_MACHINE, pszKey, pszSecond, strSecond);
+    strValue.Empty();
+    return ERROR_SUCCESS;
+}
+
+// Keeps the two values of a key that existed before they are overwritten,
+// and the key whole, which the rollback writes back.
+LONG KeepOldValues(const char* pszKey, const char* pszFirst, CString& strFirst, const char* pszSecond,
+                   CString& strSecond, CRegKeyCopy& oldKey)
+{
+    LONG lResult = KeepOldValue(pszKey, pszFirst, strFirst);
+    if (lResult == ERROR_SUCCESS)
+        lResult = KeepOldValue(pszKey, pszSecond, strSecond);
+    if (lResult == ERROR_SUCCESS)
+        lResult = SaveRegKeyTree(HKEY_LOCAL_MACHINE, pszKey, oldKey);
+    return lResult;
 }
 
 // Creates the key, notes it as written, then writes its two values.
@@ -221,16 +235,15 @@ BOOL CSetupMngr::UpdateSystem()
     if (NoteKeyExists(HKEY_LOCAL_MACHINE, keys.m_strAppPathKey, rb.m_bAppPathExisted) != ERROR_SUCCESS)
         return FALSE;
     if (rb.m_bAppPathExisted
-        && KeepOldValues(keys.m_strAppPathKey, nullptr, rb.m_strOldAppPath, "Path",
-                         rb.m_strOldAppPathDir) != ERROR_SUCCESS)
+        && KeepOldValues(keys.m_strAppPathKey, nullptr, rb.m_strOldAppPath, "Path", rb.m_strOldAppPathDir,
+                         rb.m_oldAppPathKey) != ERROR_SUCCESS)
         return FALSE;
     if (NoteKeyExists(HKEY_LOCAL_MACHINE, keys.m_strUninstallKey, rb.m_bUninstallKeyExisted)
         != ERROR_SUCCESS)
         return FALSE;
     if (rb.m_bUninstallKeyExisted
-        && (KeepOldValues(keys.m_strUninstallKey, "DisplayName", rb.m_strOldDisplayName, "UninstallString",
-                          rb.m_strOldUninstallString) != ERROR_SUCCESS
-            || SaveRegKeyTree(HKEY_LOCAL_MACHINE, keys.m_strUninstallKey, rb.m_oldUninstallKey) != ERROR_SUCCESS))
+        && KeepOldValues(keys.m_strUninstallKey, "DisplayName", rb.m_strOldDisplayName, "UninstallString",
+                         rb.m_strOldUninstallString, rb.m_oldUninstallKey) != ERROR_SUCCESS)
         return FALSE;
 
     if (WriteKeyValues(*this, keys.m_strAppPathKey, rb.m_bAppPathWritten, nullptr, keys.m_strMainPath,

@@ -143,11 +143,6 @@ LONG SetRegString(HKEY hRoot, const char* pszKey, const char* pszName, const cha
     return WriteRegString(hRoot, pszKey, pszName, pszText, REG_MAX_TEXT_WRITTEN);
 }
 
-LONG RestoreRegString(HKEY hRoot, const char* pszKey, const char* pszName, const char* pszText)
-{
-    return WriteRegString(hRoot, pszKey, pszName, pszText, REG_MAX_TEXT_READ - 1);
-}
-
 LONG GetRegString(HKEY hRoot, const char* pszKey, const char* pszName, CString& strText)
 {
     if (!NamesFit(pszKey, pszName))

@@ -23,9 +23,6 @@ LONG RegKeyExists(HKEY hRoot, const char* pszKey);
 LONG DeleteRegKeyTree(HKEY hParent, const char* pszSubKey);
 // Writes a REG_SZ value, creating the key when it is missing.
 LONG SetRegString(HKEY hRoot, const char* pszKey, const char* pszName, const char* pszText);
-// Writes back, as REG_SZ, a value GetRegString kept: as long as that reads
-// (515 characters), where a new value is held to 259.
-LONG RestoreRegString(HKEY hRoot, const char* pszKey, const char* pszName, const char* pszText);
 // Reads a REG_SZ or REG_EXPAND_SZ value, up to its first zero or the end of
 // its data, whichever comes first.
 LONG GetRegString(HKEY hRoot, const char* pszKey, const char* pszName, CString& strText);

@@ -278,6 +278,22 @@ TEST_F(Rollback, SaveFailureUndoesTheWholeSystemUpdate)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
 }
 
+// Keys with one of their two values, as an interrupted run or another
+// program leaves them: the update goes on, and the rollback gives back the
+// keys as they were, the missing values still missing.
+TEST_F(Rollback, HalfWrittenKeysDoNotStopTheUpdateAndComeBackAsTheyWere)
+{
+    WriteText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", "D:\\Old");
+    WriteText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", "Tilewright 1.0");
+    Snapshot before = TakeSnapshot();
+    SimulateCopy(true);
+    ASSERT_TRUE(m_mngr.UpdateSystem()) << "a missing former value failed the update, error " << GetLastError();
+    ASSERT_EQ(m_dest / "Mapsmith.exe", QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr).Text());
+    EXPECT_TRUE(m_mngr.Rollback()) << "error " << GetLastError();
+
+    ExpectAsBefore(before);
+}
+
 TEST_F(Rollback, DocumentTypeAndExtensionThatExistedGetBackWhatTheyHeld)
 {
     WriteText(HKEY_CLASSES_ROOT, DOC_TYPE_KEY, nullptr, "Old Resource");

@@ -7,6 +7,7 @@
 #include "ui/ReadOnlyDlg.h"
 #include "ui/SetupCallback.h"
 #include "ui/SetupHost.h"
+#include "ui/SetupLog.h"
 #include "ui/StatusDlg.h"
 #include "ui/resource.h"
 
@@ -14,6 +15,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <future>
 #include <string>
 #include <vector>
@@ -318,6 +320,33 @@ TEST_F(ShellDialogs, TickedCancelNoThenNoStillRemembersNo)
     EXPECT_EQ(SCBR_SKIP, SetupCallback(SCB_READONLY, reinterpret_cast<INT_PTR>(&strPath), 0));
     tick.get();
     EXPECT_EQ(SCBR_SKIP, SetupCallback(SCB_READONLY, reinterpret_cast<INT_PTR>(&strPath), 0));
+}
+
+// A message with line breaks (a box's text) stays one line of the log,
+// starting with its time, so that every line can be read on its own.
+TEST(SetupLogLines, AMessageWithLineBreaksStaysOneLine)
+{
+    char szTemp[MAX_PATH];
+    ASSERT_NE(0u, GetTempPathA(MAX_PATH, szTemp));
+    std::string path = std::string(szTemp) + "setuplog-lines.txt";
+    {
+        CSetupLog log;
+        ASSERT_TRUE(log.Open(path.c_str())) << path << ": error " << GetLastError();
+        log.Write("Cannot copy the file.\r\n\r\nClick Retry.\nOr Cancel.\n");
+        log.Write("next");
+    }
+    CFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_FALSE(file.IsEmpty()) << path << ": error " << GetLastError();
+    char szText[256] = "";
+    DWORD dwRead = 0;
+    ASSERT_TRUE(ReadFile(file, szText, sizeof szText - 1, &dwRead, nullptr));
+    file.Close();
+    DeleteFileA(path.c_str());
+    std::string text(szText, dwRead);
+    size_t nFirst = text.find("ms  Cannot copy the file. Click Retry. Or Cancel.\r\n");
+    EXPECT_NE(std::string::npos, nFirst) << "the message is not on one line:\n" << text;
+    EXPECT_EQ(2, std::count(text.begin(), text.end(), '\n')) << "expected two lines:\n" << text;
+    EXPECT_NE(std::string::npos, text.find("ms  next\r\n")) << text;
 }
 
 }  // namespace

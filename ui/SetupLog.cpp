@@ -15,13 +15,31 @@ BOOL CSetupLog::Open(const char* pszPath)
     return !m_file.IsEmpty();
 }
 
+namespace {
+// A message may hold line breaks (a box's text does); in the log it stays
+// one line that starts with its time, each run of breaks read as a blank.
+CString OnOneLine(const char* pszText)
+{
+    CString strText;
+    for (const char* p = pszText; *p; ++p) {
+        bool bBreak = *p == '\r' || *p == '\n';
+        if (!bBreak)
+            strText += *p;
+        else if (p[1] != '\r' && p[1] != '\n' && p[1] != '\0')
+            strText += ' ';
+    }
+    return strText;
+}
+}
+
 void CSetupLog::Write(const char* pszText)
 {
     if (m_file.IsEmpty())
         return;
     DWORD dwError = GetLastError();
     CString strLine;
-    strLine.Format("%8lu ms  %s\r\n", static_cast<unsigned long>(GetTickCount() - m_dwStart), pszText);
+    strLine.Format("%8lu ms  %s\r\n", static_cast<unsigned long>(GetTickCount() - m_dwStart),
+                   static_cast<const char*>(OnOneLine(pszText)));
     DWORD dwWritten = 0;
     WriteFile(m_file, static_cast<const char*>(strLine), static_cast<DWORD>(strLine.GetLength()), &dwWritten,
               nullptr);
