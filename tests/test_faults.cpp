@@ -209,8 +209,11 @@ TEST_F(Faults, CancelAtTheFirstAMiddleAndTheLastFile)
         CAnswers answers;
         bool bPressed = false;
         HWND hPressed = nullptr;
+        // Pressed once the bar has moved: on a loaded machine the press can
+        // otherwise reach the copy before its first block is shown.
         answers.onTick = [&](HWND hProgress) {
-            if (!bPressed && hProgress && std::string(GetControlText(hProgress, 1005)).find(pszFile) != std::string::npos) {
+            if (!bPressed && hProgress && std::string(GetControlText(hProgress, 1005)).find(pszFile) != std::string::npos
+                && SendMessageA(GetDlgItem(hProgress, 1003), PBM_GETPOS, 0, 0) > 0) {
                 bPressed = PressButton(hProgress, IDCANCEL) != FALSE;
                 hPressed = hProgress;
             }

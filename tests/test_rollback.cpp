@@ -288,7 +288,7 @@ TEST_F(Rollback, HalfWrittenKeysDoNotStopTheUpdateAndComeBackAsTheyWere)
     Snapshot before = TakeSnapshot();
     SimulateCopy(true);
     ASSERT_TRUE(m_mngr.UpdateSystem()) << "a missing former value failed the update, error " << GetLastError();
-    ASSERT_EQ(m_dest / "Mapsmith.exe", QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr).Text());
+    ASSERT_EQ(m_dest / MAIN_EXE, QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr).Text());
     EXPECT_TRUE(m_mngr.Rollback()) << "error " << GetLastError();
 
     ExpectAsBefore(before);

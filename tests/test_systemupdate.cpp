@@ -221,20 +221,20 @@ TEST_F(SystemUpdate, EarlierInstallationsSharedFilesAreNotCountedTwice)
         << "a file left alone is not noted for the rollback";
 }
 
-TEST_F(SystemUpdate, AppPathsKeyWithoutPathValueFailsBeforeWriting)
+// A key left with one of its values (by an interrupted run, or another
+// program) is updated: the missing value was simply not set.
+TEST_F(SystemUpdate, AppPathsKeyWithoutPathValueIsUpdated)
 {
     WriteText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr, "D:\\Old\\Mapsmith.exe");
-    AddShared("tilew32.ocx");
+    WriteText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", "Tilewright 1.0");
 
-    SetLastError(0);
-    EXPECT_FALSE(m_mngr.UpdateSystem());
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(m_mngr.m_rollback.m_bAppPathWritten);
-    ExpectText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr, "D:\\Old\\Mapsmith.exe");
-    EXPECT_FALSE(QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path").bPresent);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY)) << "nothing may be written";
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, DOC_TYPE_KEY));
-    EXPECT_FALSE(QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "tilew32.ocx").c_str()).bPresent);
+    ASSERT_TRUE(m_mngr.UpdateSystem()) << "a missing former value failed the update, error " << GetLastError();
+    const RollbackInfo& rb = m_mngr.m_rollback;
+    EXPECT_STREQ("D:\\Old\\Mapsmith.exe", rb.m_strOldAppPath);
+    EXPECT_STREQ("", rb.m_strOldAppPathDir);
+    EXPECT_STREQ("", rb.m_strOldUninstallString);
+    ExpectText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", m_dest.Path());
+    ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", PRODUCT);
 }
 
 TEST_F(SystemUpdate, UnreadableSharedCountEndsThePhase)
