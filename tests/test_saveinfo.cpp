@@ -25,7 +25,7 @@ public:
 } theTestApp;
 
 const DWORD BOX_WAIT_MS = 10000;
-// Long enough for a box the engine shows at once.
+// How long a case that expects no box looks for one.
 const DWORD SHORT_WAIT_MS = 1000;
 const BYTE IDENT[16] = {0x10, 0x11, 0x12, 0x13, 0x54, 0x49, 0x4C, 0x45,
                         0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F};
@@ -219,7 +219,9 @@ TEST_F(SaveInfo, TargetHeldOpenKeepsTheEarlierCopy)
     HANDLE hHeld = CreateFileA(Target().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
-    auto answer = AnswerBox(SHORT_WAIT_MS);
+    // The box is expected: waited for as long as a loaded machine may take
+    // to show it, as one left unanswered would hold the save for ever.
+    auto answer = AnswerBox(BOX_WAIT_MS);
     BOOL bSaved = m_mngr.SaveInstallInfo();
     CSeenBox box = answer.get();
     CloseHandle(hHeld);
