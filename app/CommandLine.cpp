@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "engine/ServerEntry.h"
+
 const char SETUP_USAGE[] =
     "Usage: Setup [/S] [/DIR=path] [/GROUP=name] [/LOG=file]\r\n\r\n"
     "/S\tinstall without any window or question\r\n"
@@ -41,6 +43,17 @@ const char* SkipProgramName(const char* pszCommandLine)
     while (IsBlank(*psz))
         ++psz;
     return psz;
+}
+
+BOOL ParseServerCall(const char* pszArguments, const char*& pszEntry, CString& strPath)
+{
+    CString strSwitch;
+    CString strRest;
+    const char* psz = NextArgument(pszArguments, strSwitch);
+    psz = NextArgument(psz, strPath);
+    NextArgument(psz, strRest);
+    pszEntry = ServerEntryOfSwitch(strSwitch);
+    return pszEntry && !strPath.IsEmpty() && strRest.IsEmpty();
 }
 
 // Every argument is looked at, so that a silent run stays silent about a

@@ -31,6 +31,11 @@ private:
     BOOL TakeValue(const CString& strSwitch, const char* pszName, CString& strValue);
 };
 
+// The setup program started by itself to run a library's registration
+// entry: exactly an internal switch and one path. TRUE then, with the
+// entry's name and the path; any other command line is the user's.
+BOOL ParseServerCall(const char* pszArguments, const char*& pszEntry, CString& strPath);
+
 // The arguments after the program's own name in a command line as the
 // system hands it over.
 const char* SkipProgramName(const char* pszCommandLine);

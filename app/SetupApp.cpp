@@ -4,6 +4,7 @@
 #include "SilentSetup.h"
 #include "resource.h"
 
+#include "engine/ServerEntry.h"
 #include "model/TrackedAlloc.h"
 #include "platform/FileUtil.h"
 #include "ui/SetupLog.h"
@@ -26,9 +27,22 @@ CSetupApp::CSetupApp() : CWinApp(TrackedTerm) {}
 // exit codes deployment tools read.
 BOOL CSetupApp::InitInstance()
 {
+    const char* pszArguments = SkipProgramName(GetCommandLineA());
+    const char* pszEntry = nullptr;
+    CString strLibrary;
+    // Started by the engine to run one library's registration entry: no
+    // window, no log, no single-instance check, only the exit code.
+    if (ParseServerCall(pszArguments, pszEntry, strLibrary)) {
+        m_nExitCode = static_cast<int>(CallServerEntry(strLibrary, pszEntry));
+        return FALSE;
+    }
+    // The engine runs each registration in this program, started anew.
+    char szProgram[MAX_PATH];
+    DWORD dwLength = GetModuleFileNameA(nullptr, szProgram, MAX_PATH);
+    if (dwLength > 0 && dwLength < MAX_PATH)
+        m_engine.m_strRegistrationHost = szProgram;
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
-    const char* pszArguments = SkipProgramName(GetCommandLineA());
     CCommandLine commandLine;
     if (!commandLine.Parse(pszArguments)) {
         if (!commandLine.m_bSilent)

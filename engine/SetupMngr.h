@@ -66,6 +66,15 @@ public:
     BOOL RegisterServer(const CString& strPath);
     BOOL UnregisterServer(const CString& strPath);
 
+    // The program a library's registration entry runs in, started anew:
+    // the setup program itself, named by the application at start.
+    CString m_strRegistrationHost;
+    // How long that may take before the process counts as hung and is
+    // ended. A registration takes well under a second; five minutes leave
+    // room for a slow machine, a library that registers much, and a virus
+    // scanner looking at each file it touches.
+    DWORD m_dwRegistrationTimeout = 5 * 60 * 1000;
+
     RollbackInfo m_rollback;
     BOOL m_bExtKeyWritten = FALSE;
     BOOL m_bExtKeyExisted = FALSE;
@@ -79,6 +88,7 @@ public:
 
 private:
     BOOL ReadSetupData();
+    BOOL RunServerEntry(const CString& strPath, const char* pszSwitch);
     // The run is complete: the files it kept for a rollback go.
     void ReleaseKeptFiles();
     void RollbackFiles();

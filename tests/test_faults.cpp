@@ -391,6 +391,8 @@ TEST_F(Faults, SilentRefusalsAndFailures)
     HANDLE hHeld = INVALID_HANDLE_VALUE;
     HANDLE hMutex = nullptr;
     std::string readMe = std::string(INSTALL_DEST) + "\\ReadMe.txt";
+    std::string crashing = "\"" + BuildPath("tools\\payload\\payload_reg_crash.dll") + "\"";
+    auto holdMutex = [&] { hMutex = CreateMutexA(nullptr, FALSE, "MessageCode.SetupInstance"); };
     const CCase cases[] = {
         {"silent: an unknown switch", "/S /Quiet", 1639, [] {}, [] {}},
         {"silent: a destination without drive", "/S /DIR=Tilewright", 1639, [] {}, [] {}},
@@ -403,8 +405,14 @@ TEST_F(Faults, SilentRefusalsAndFailures)
          [] {}},
         {"silent: a target in use", "/S", 32, [this] { InstallOnce(); },
          [&] { hHeld = CreateFileA(readMe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr); }},
-        {"silent: another setup running", "/S", 1618, [] {},
-         [&] { hMutex = CreateMutexA(nullptr, FALSE, "MessageCode.SetupInstance"); }},
+        {"silent: another setup running", "/S", 1618, [] {}, holdMutex},
+        // The switch the setup starts itself with to register a library
+        // loads only a library named by full path, and shows nothing even
+        // when the library crashes.
+        {"internal switch: a relative name", "/RegServer Tilewright.dll", 1, [] {}, [] {}},
+        {"internal switch: a crashing library, another setup running", "/RegServer " + crashing,
+         static_cast<long>(EXCEPTION_ACCESS_VIOLATION), [] {}, holdMutex},
+        {"internal switch beside a user's switch", "/S /RegServer " + crashing, 1639, [] {}, [] {}},
     };
     for (const CCase& c : cases) {
         RemoveInstallation();

@@ -1,3 +1,4 @@
-# The registrations run on the payload libraries.
-add_dependencies(${name} payload_all)
+# The registrations run on the payload libraries, each in the build's setup
+# program started for it.
+add_dependencies(${name} Setup payload_all)
 target_link_libraries(${name} PRIVATE ole32)

@@ -1,8 +1,9 @@
 // Self-registration of installed libraries with the test payloads: a
 // library whose "DllRegisterServer" really ran leaves its mark in the
-// registry; a failing entry, a missing export, a file that is no library
-// and a missing file each give the registration message once and stop the
-// walk.
+// registry; a failing entry, a missing export, a file that is no library,
+// a missing file, and a library that crashes or never returns each give
+// the registration message once and stop the walk. Each entry runs in the
+// build's setup program, started for it.
 #include "EngineTestKit.h"
 #include "TestPaths.h"
 
@@ -28,6 +29,7 @@ protected:
         DeleteRegKeyTree(HKEY_LOCAL_MACHINE, REGISTERED_KEY);
         Calls().clear();
         m_mngr.m_pfnCallback = RecordingCallback;
+        m_mngr.m_strRegistrationHost = BuildPath("app\\Setup.exe").c_str();
         m_top = AddTopDirs(m_mngr);
     }
     void TearDown() override { DeleteRegKeyTree(HKEY_LOCAL_MACHINE, REGISTERED_KEY); }
@@ -119,6 +121,38 @@ TEST_F(Registration, FileThatIsNoLibraryStopsTheWalk)
     EXPECT_FALSE(m_mngr.RegisterDlls());
     ExpectOneRegistrationMessage();
     EXPECT_FALSE(Registered("after.dll"));
+}
+
+// The library runs in a process of its own: its crash, or an entry that
+// never returns, fails its registration and leaves this process running.
+// The hung process is ended, so the library's file is free again.
+TEST_F(Registration, CrashingOrHangingLibraryFailsItsRegistration)
+{
+    Install("payload_reg_ok.dll", "before.dll", FILE_REGISTER);
+    Install("payload_reg_crash.dll", "crashing.dll", FILE_REGISTER);
+    Install("payload_reg_ok.dll", "after.dll", FILE_REGISTER);
+    EXPECT_FALSE(m_mngr.RegisterDlls());
+    ExpectOneRegistrationMessage();
+    EXPECT_TRUE(Registered("before.dll")) << "a good library registers in its own process";
+    EXPECT_FALSE(Registered("after.dll"));
+
+    CSetupMngr hanging;
+    hanging.m_pfnCallback = RecordingCallback;
+    hanging.m_strRegistrationHost = m_mngr.m_strRegistrationHost;
+    hanging.m_dwRegistrationTimeout = 3000;
+    CTopDirs top = AddTopDirs(hanging);
+    std::string strHanging = m_sys / "hanging.dll";
+    ASSERT_TRUE(CopyFileA(BuildPath("tools\\payload\\payload_reg_hang.dll").c_str(), strHanging.c_str(), FALSE));
+    AddFile(top.pSys, strHanging, FILE_REGISTER);
+    Calls().clear();
+    DWORD dwStart = GetTickCount();
+    EXPECT_FALSE(hanging.RegisterDlls());
+    DWORD dwElapsed = GetTickCount() - dwStart;
+    ExpectOneRegistrationMessage();
+    EXPECT_GE(dwElapsed, 3000u) << "the entry was given its time";
+    EXPECT_LT(dwElapsed, 20000u) << "the wait ended soon after the time limit";
+    EXPECT_TRUE(DeleteFileA(strHanging.c_str())) << "the hung process still holds the library, error "
+                                                 << GetLastError();
 }
 
 TEST_F(Registration, RegisterOnlyWhenAbsentBit)

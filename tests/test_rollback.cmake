@@ -1,3 +1,4 @@
 # Earlier installations are recognised by the uninstaller stand-ins, and a
-# library registered by the failed run is one of them.
-add_dependencies(${name} payload_all)
+# library registered by the failed run is one of them, unregistered in the
+# build's setup program started for it.
+add_dependencies(${name} Setup payload_all)

@@ -56,6 +56,7 @@ protected:
         m_mngr.m_strProductName = PRODUCT;
         m_mngr.m_strDestDir = m_dest.Path().c_str();
         m_mngr.m_strSystemDir = m_sys.Path().c_str();
+        m_mngr.m_strRegistrationHost = BuildPath("app\\Setup.exe").c_str();
         memcpy(m_mngr.m_ident, IDENT, sizeof IDENT);
 
         // The machine before the run: an unrelated file in the destination,

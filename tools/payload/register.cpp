@@ -4,13 +4,19 @@
 // left empty); both then answer PAYLOAD_REGISTER_RESULT (a failure of the note itself
 // is answered as that failure). With PAYLOAD_REGISTER_SLEEP_MS it first
 // sets the named event "SetupTestsRegistering" and keeps its caller busy
-// that long.
+// that long (INFINITE: it never returns). With PAYLOAD_REGISTER_CRASH it
+// writes to address 0 instead.
 #include <windows.h>
+
+#include <cstdint>
 
 #include <cstring>
 
 #ifndef PAYLOAD_REGISTER_SLEEP_MS
 #define PAYLOAD_REGISTER_SLEEP_MS 0
+#endif
+#ifndef PAYLOAD_REGISTER_CRASH
+#define PAYLOAD_REGISTER_CRASH 0
 #endif
 
 namespace {
@@ -60,6 +66,11 @@ BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
 
 extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
 {
+    if (PAYLOAD_REGISTER_CRASH) {
+        // Read at run time, so that the compiler cannot see the address.
+        volatile uintptr_t nAddress = 0;
+        *reinterpret_cast<volatile int*>(nAddress) = 1;
+    }
     if (PAYLOAD_REGISTER_SLEEP_MS > 0) {
         HANDLE hStarted = CreateEventA(nullptr, TRUE, FALSE, "SetupTestsRegistering");
         if (hStarted) {
