@@ -59,19 +59,22 @@ BOOL RestoreKey(HKEY hRoot, BOOL bWritten, BOOL bExisted, const char* pszKey, co
     return RestoreRegKeyTree(hRoot, pszKey, old) == ERROR_SUCCESS;
 }
 
-// A count of 1 was created by this run and goes; a higher one was raised
-// and is lowered. A count some other program has meanwhile set to 0 is
-// left alone rather than wrapped round.
-void LowerSharedCounts(const CInstalledFileList& files)
+// A count as this run left it gets back the value it had before, 0
+// included, or goes when the run created it. A count some other program
+// has changed meanwhile keeps that change and loses only this run's one: a
+// 1 goes, a higher one is lowered, and a 0 is left alone rather than
+// wrapped round.
+void PutBackSharedCounts(const std::vector<CSharedCountNote>& notes)
 {
-    for (POSITION pos = files.GetHeadPosition(); pos;) {
-        const CString& strPath = files.GetNext(pos)->m_strPath;
+    for (const CSharedCountNote& note : notes) {
+        const CString& strPath = note.m_pFile->m_strPath;
         DWORD dwCount = 0;
         if (GetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, strPath, dwCount) != ERROR_SUCCESS)
             continue;
-        if (dwCount == 1)
+        BOOL bAsLeft = dwCount == note.m_dwWritten;
+        if (bAsLeft ? !note.m_bExisted : dwCount == 1)
             DeleteRegValue(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, strPath);
-        else if (dwCount > 1)
+        else if (dwCount > 0)
             SetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, strPath, dwCount - 1);
     }
 }
@@ -142,7 +145,7 @@ BOOL CSetupMngr::Rollback()
                     rb.m_oldAppPathKey));
     note(RestoreKey(HKEY_LOCAL_MACHINE, rb.m_bUninstallKeyWritten, rb.m_bUninstallKeyExisted, keys.m_strUninstallKey,
                     rb.m_oldUninstallKey));
-    LowerSharedCounts(rb.m_sharedFiles);
+    PutBackSharedCounts(rb.m_sharedCounts);
     note(RestoreKey(HKEY_CLASSES_ROOT, m_bExtKeyWritten, m_bExtKeyExisted, keys.m_strExtKey, rb.m_oldExtKey));
     note(RestoreKey(HKEY_CLASSES_ROOT, m_bDocTypeWritten, m_bDocTypeExisted, keys.m_strDocType, rb.m_oldDocType));
     Log("rollback: registry entries %s", bRestored ? "restored or deleted" : "not all restored");

@@ -9,6 +9,13 @@
 
 #include <vector>
 
+// A shared-library count this run created or raised by one.
+struct CSharedCountNote {
+    const CInstalledFile* m_pFile;  // not owned: its path names the value
+    BOOL m_bExisted;                // FALSE: this run created the value
+    DWORD m_dwWritten;              // the count this run wrote
+};
+
 struct RollbackInfo {
     BOOL m_bUninstallerNew = FALSE;
     CInstalledFileList m_newFiles;        // not owned: the records belong to the tree
@@ -20,7 +27,7 @@ struct RollbackInfo {
     BOOL m_bUninstallKeyExisted = FALSE;
     CString m_strOldDisplayName;
     CString m_strOldUninstallString;
-    CInstalledFileList m_sharedFiles;     // not owned
+    std::vector<CSharedCountNote> m_sharedCounts;  // in the order of writing
 
     // So that a failed run leaves the machine as it found it:
     std::vector<CFileGuard> m_keptFiles;  // files a new one replaced, moved aside, in that order

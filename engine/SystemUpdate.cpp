@@ -48,10 +48,12 @@ LONG WriteString(CSetupMngr& mngr, HKEY hRoot, const char* pszKey, const char* p
 
 // A value that is not there reads as empty: a key an interrupted run or
 // another program left with one value only must not fail every later run.
+// So does one the text helpers cannot take (longer, or not text): the key
+// kept whole beside it is what the rollback writes back.
 LONG KeepOldValue(const char* pszKey, const char* pszName, CString& strValue)
 {
     LONG lResult = GetRegString(HKEY_LOCAL_MACHINE, pszKey, pszName, strValue);
-    if (lResult != ERROR_FILE_NOT_FOUND)
+    if (lResult != ERROR_FILE_NOT_FOUND && lResult != ERROR_MORE_DATA && lResult != ERROR_INVALID_DATATYPE)
         return lResult;
     strValue.Empty();
     return ERROR_SUCCESS;
@@ -152,7 +154,7 @@ BOOL CountSharedFiles(CSetupMngr& mngr)
         if (SetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, pFile->m_strPath, dwCount)
             != ERROR_SUCCESS)
             return FALSE;
-        mngr.m_rollback.m_sharedFiles.AddTail(pFile);
+        mngr.m_rollback.m_sharedCounts.push_back({pFile, lResult == ERROR_SUCCESS, dwCount});
         mngr.Log("registry written: HKEY_LOCAL_MACHINE\\%s, %s = %lu (%s)", SYSKEY_SHARED_DLLS,
                  static_cast<const char*>(pFile->m_strPath), static_cast<unsigned long>(dwCount),
                  lResult == ERROR_SUCCESS ? "raised by one" : "was not set");

@@ -73,18 +73,21 @@ LONG QueryValue(HKEY hRoot, const char* pszKey, const char* pszName, DWORD& dwTy
     return CloseKey(key, RegQueryValueExA(key, pszName, nullptr, &dwType, pData, &cbData));
 }
 
-// Deletes every subkey of hKey. Entry 0 is asked for each time, because the
-// one just deleted is gone. 0 when the enumeration ran out.
+// Deletes every subkey of hKey, through the Unicode functions so that a
+// name outside the ANSI code page is found too. Entry 0 is asked for each
+// time, because the one just deleted is gone. 0 when the enumeration ran
+// out.
 LONG DeleteSubKeys(HKEY hKey)
 {
-    char szChild[REG_ENUM_NAME_SIZE];
+    WCHAR szChild[REG_ENUM_NAME_SIZE];
     for (;;) {
-        LONG lResult = RegEnumKeyA(hKey, 0, szChild, REG_ENUM_NAME_SIZE);
+        DWORD cchChild = REG_ENUM_NAME_SIZE;
+        LONG lResult = RegEnumKeyExW(hKey, 0, szChild, &cchChild, nullptr, nullptr, nullptr, nullptr);
         if (lResult == ERROR_NO_MORE_ITEMS || lResult == ERROR_BADKEY)
             return ERROR_SUCCESS;
         if (lResult != ERROR_SUCCESS)
             return lResult;
-        lResult = DeleteRegKeyTree(hKey, szChild);
+        lResult = DeleteRegKeyTreeW(hKey, szChild);
         if (lResult != ERROR_SUCCESS)
             return lResult;
     }
@@ -125,6 +128,20 @@ LONG DeleteRegKeyTree(HKEY hParent, const char* pszSubKey)
     if (lResult != ERROR_SUCCESS)
         return Finish(lResult);
     return Finish(RegDeleteKeyA(hParent, pszSubKey));
+}
+
+LONG DeleteRegKeyTreeW(HKEY hParent, const wchar_t* pszSubKey)
+{
+    if (!pszSubKey || !*pszSubKey)
+        return Finish(ERROR_INVALID_PARAMETER);
+    CRegKey key;
+    LONG lResult = RegOpenKeyExW(hParent, pszSubKey, 0, KEY_READ, &key);
+    if (lResult != ERROR_SUCCESS)
+        return Finish(lResult);
+    lResult = CloseKey(key, DeleteSubKeys(key));
+    if (lResult != ERROR_SUCCESS)
+        return Finish(lResult);
+    return Finish(RegDeleteKeyW(hParent, pszSubKey));
 }
 
 namespace {

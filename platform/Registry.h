@@ -21,6 +21,9 @@ LONG RegKeyExists(HKEY hRoot, const char* pszKey);
 // Deletes pszSubKey of hParent with everything below it, innermost first.
 // An empty or null subkey is refused: it would name hParent itself.
 LONG DeleteRegKeyTree(HKEY hParent, const char* pszSubKey);
+// The same for a subkey named in Unicode, which may lie outside the ANSI
+// code page.
+LONG DeleteRegKeyTreeW(HKEY hParent, const wchar_t* pszSubKey);
 // Writes a REG_SZ value, creating the key when it is missing.
 LONG SetRegString(HKEY hRoot, const char* pszKey, const char* pszName, const char* pszText);
 // Reads a REG_SZ or REG_EXPAND_SZ value, up to its first zero or the end of

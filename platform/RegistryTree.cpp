@@ -9,127 +9,160 @@ namespace {
 // Value names are at most 16,383 characters; key names at most 255.
 const DWORD REG_VALUE_NAME_SIZE = 16384;
 const DWORD REG_KEY_NAME_SIZE = 256;
+// Where a value's data is first read into; it grows for a longer one.
+const size_t FIRST_DATA_SIZE = 1024;
 
-// Names in the registry are compared without regard to case.
+// Names are matched exactly: the copy and the key were read from the same
+// registry, and a name whose case alone changed is written back as it was.
 template <class T>
-bool HasName(const std::vector<T>& items, const char* pszName)
+const T* FindName(const std::vector<T>& items, const std::wstring& strName)
 {
-    return std::any_of(items.begin(), items.end(),
-                       [pszName](const T& item) { return item.m_strName.CompareNoCase(pszName) == 0; });
+    auto it = std::find_if(items.begin(), items.end(),
+                           [&strName](const T& item) { return item.m_strName == strName; });
+    return it == items.end() ? nullptr : &*it;
+}
+
+// Reads value i of hKey whole. A value that grew since its size was asked
+// for is read again with room for its new size.
+LONG ReadValue(HKEY hKey, DWORD i, std::vector<WCHAR>& name, std::vector<BYTE>& data, CRegValueCopy& value)
+{
+    for (;;) {
+        DWORD cchName = REG_VALUE_NAME_SIZE;
+        DWORD cbData = static_cast<DWORD>(data.size());
+        LONG lResult = RegEnumValueW(hKey, i, name.data(), &cchName, nullptr, &value.m_dwType, data.data(), &cbData);
+        if (lResult == ERROR_MORE_DATA) {
+            data.resize(std::max<size_t>(cbData, data.size() * 2));
+            continue;
+        }
+        if (lResult != ERROR_SUCCESS)
+            return lResult;
+        value.m_strName.assign(name.data(), cchName);
+        value.m_data.assign(data.begin(), data.begin() + cbData);
+        return ERROR_SUCCESS;
+    }
 }
 
 LONG ReadValues(HKEY hKey, std::vector<CRegValueCopy>& values)
 {
-    std::vector<char> name(REG_VALUE_NAME_SIZE);
+    std::vector<WCHAR> name(REG_VALUE_NAME_SIZE);
+    std::vector<BYTE> data(FIRST_DATA_SIZE);
     for (DWORD i = 0;; ++i) {
-        DWORD cchName = REG_VALUE_NAME_SIZE;
-        DWORD cbData = 0;
-        DWORD dwType = REG_NONE;
-        LONG lResult = RegEnumValueA(hKey, i, name.data(), &cchName, nullptr, &dwType, nullptr, &cbData);
+        CRegValueCopy value;
+        LONG lResult = ReadValue(hKey, i, name, data, value);
         if (lResult == ERROR_NO_MORE_ITEMS)
             return ERROR_SUCCESS;
         if (lResult != ERROR_SUCCESS)
             return lResult;
-        CRegValueCopy value;
-        value.m_strName = name.data();
-        value.m_dwType = dwType;
-        value.m_data.resize(cbData);
-        lResult = RegQueryValueExA(hKey, name.data(), nullptr, &value.m_dwType,
-                                   value.m_data.empty() ? nullptr : value.m_data.data(), &cbData);
+        values.push_back(value);
+    }
+}
+
+LONG ReadSubkeyNames(HKEY hKey, std::vector<std::wstring>& names)
+{
+    WCHAR szChild[REG_KEY_NAME_SIZE];
+    for (DWORD i = 0;; ++i) {
+        DWORD cchChild = REG_KEY_NAME_SIZE;
+        LONG lResult = RegEnumKeyExW(hKey, i, szChild, &cchChild, nullptr, nullptr, nullptr, nullptr);
+        if (lResult == ERROR_NO_MORE_ITEMS)
+            return ERROR_SUCCESS;
         if (lResult != ERROR_SUCCESS)
             return lResult;
-        value.m_data.resize(cbData);
-        values.push_back(value);
+        names.emplace_back(szChild, cchChild);
     }
 }
 
 LONG ReadKey(HKEY hKey, CRegKeyCopy& copy)
 {
+    std::vector<std::wstring> children;
     LONG lResult = ReadValues(hKey, copy.m_values);
-    char szChild[REG_KEY_NAME_SIZE];
-    for (DWORD i = 0; lResult == ERROR_SUCCESS; ++i) {
-        lResult = RegEnumKeyA(hKey, i, szChild, REG_KEY_NAME_SIZE);
-        if (lResult == ERROR_NO_MORE_ITEMS)
-            return ERROR_SUCCESS;
+    if (lResult == ERROR_SUCCESS)
+        lResult = ReadSubkeyNames(hKey, children);
+    for (const std::wstring& strChild : children) {
         if (lResult != ERROR_SUCCESS)
             return lResult;
         CRegKey child;
-        lResult = RegOpenKeyExA(hKey, szChild, 0, KEY_READ, &child);
+        lResult = RegOpenKeyExW(hKey, strChild.c_str(), 0, KEY_READ, &child);
         if (lResult != ERROR_SUCCESS)
             return lResult;
         CRegKeyCopy childCopy;
-        childCopy.m_strName = szChild;
+        childCopy.m_strName = strChild;
         lResult = ReadKey(child, childCopy);
         copy.m_subkeys.push_back(childCopy);
     }
     return lResult;
 }
 
-// Deletes the values of hKey that copy did not hold. The index stays where
-// a value was deleted, since the next one has moved into its place.
-LONG DeleteForeignValues(HKEY hKey, const CRegKeyCopy& copy)
+bool IsSame(const CRegValueCopy& a, const CRegValueCopy& b)
 {
-    std::vector<char> name(REG_VALUE_NAME_SIZE);
-    for (DWORD i = 0;;) {
-        DWORD cchName = REG_VALUE_NAME_SIZE;
-        LONG lResult = RegEnumValueA(hKey, i, name.data(), &cchName, nullptr, nullptr, nullptr, nullptr);
-        if (lResult == ERROR_NO_MORE_ITEMS)
-            return ERROR_SUCCESS;
-        if (lResult != ERROR_SUCCESS)
-            return lResult;
-        if (HasName(copy.m_values, name.data())) {
-            ++i;
-            continue;
-        }
-        lResult = RegDeleteValueA(hKey, name.data());
-        if (lResult != ERROR_SUCCESS)
-            return lResult;
-    }
+    return a.m_dwType == b.m_dwType && a.m_data == b.m_data;
 }
 
-LONG DeleteForeignSubkeys(HKEY hKey, const CRegKeyCopy& copy)
+// Deletes the values of hKey that copy did not hold and writes those whose
+// type or bytes differ from it; the others are left as they are.
+LONG WriteValues(HKEY hKey, const CRegKeyCopy& copy)
 {
-    char szChild[REG_KEY_NAME_SIZE];
-    for (DWORD i = 0;;) {
-        LONG lResult = RegEnumKeyA(hKey, i, szChild, REG_KEY_NAME_SIZE);
-        if (lResult == ERROR_NO_MORE_ITEMS)
-            return ERROR_SUCCESS;
+    std::vector<CRegValueCopy> present;
+    LONG lResult = ReadValues(hKey, present);
+    for (const CRegValueCopy& value : present) {
         if (lResult != ERROR_SUCCESS)
             return lResult;
-        if (HasName(copy.m_subkeys, szChild)) {
-            ++i;
-            continue;
-        }
-        lResult = DeleteRegKeyTree(hKey, szChild);
-        if (lResult != ERROR_SUCCESS)
-            return lResult;
+        if (!FindName(copy.m_values, value.m_strName))
+            lResult = RegDeleteValueW(hKey, value.m_strName.c_str());
     }
-}
-
-LONG WriteKey(HKEY hParent, const char* pszKey, const CRegKeyCopy& copy)
-{
-    CRegKey key;
-    LONG lResult = RegCreateKeyExA(hParent, pszKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                   nullptr, &key, nullptr);
-    if (lResult == ERROR_SUCCESS)
-        lResult = DeleteForeignValues(key, copy);
-    if (lResult == ERROR_SUCCESS)
-        lResult = DeleteForeignSubkeys(key, copy);
     for (const CRegValueCopy& value : copy.m_values) {
         if (lResult != ERROR_SUCCESS)
             return lResult;
-        lResult = RegSetValueExA(key, value.m_strName, 0, value.m_dwType, value.m_data.data(),
-                                 static_cast<DWORD>(value.m_data.size()));
+        const CRegValueCopy* pPresent = FindName(present, value.m_strName);
+        if (!pPresent || !IsSame(*pPresent, value))
+            lResult = RegSetValueExW(hKey, value.m_strName.c_str(), 0, value.m_dwType, value.m_data.data(),
+                                     static_cast<DWORD>(value.m_data.size()));
+    }
+    return lResult;
+}
+
+LONG WriteKey(HKEY hKey, const CRegKeyCopy& copy);
+
+LONG WriteSubkey(HKEY hParent, const CRegKeyCopy& copy)
+{
+    CRegKey key;
+    LONG lResult = RegCreateKeyExW(hParent, copy.m_strName.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    return WriteKey(key, copy);
+}
+
+// Deletes the subkeys of hKey that copy did not hold, then gives each one
+// it held what it held.
+LONG WriteSubkeys(HKEY hKey, const CRegKeyCopy& copy)
+{
+    std::vector<std::wstring> present;
+    LONG lResult = ReadSubkeyNames(hKey, present);
+    for (const std::wstring& strChild : present) {
+        if (lResult != ERROR_SUCCESS)
+            return lResult;
+        if (!FindName(copy.m_subkeys, strChild))
+            lResult = DeleteRegKeyTreeW(hKey, strChild.c_str());
     }
     for (const CRegKeyCopy& subkey : copy.m_subkeys) {
         if (lResult != ERROR_SUCCESS)
             return lResult;
-        lResult = WriteKey(key, subkey.m_strName, subkey);
+        lResult = WriteSubkey(hKey, subkey);
     }
+    return lResult;
+}
+
+LONG WriteKey(HKEY hKey, const CRegKeyCopy& copy)
+{
+    LONG lResult = WriteValues(hKey, copy);
+    if (lResult == ERROR_SUCCESS)
+        lResult = WriteSubkeys(hKey, copy);
     return lResult;
 }
 }
 
+// The key kept is named by the setup in its own code page; all that lies
+// in it is read and written through the Unicode functions.
 LONG SaveRegKeyTree(HKEY hRoot, const char* pszKey, CRegKeyCopy& copy)
 {
     copy = CRegKeyCopy();
@@ -144,7 +177,11 @@ LONG SaveRegKeyTree(HKEY hRoot, const char* pszKey, CRegKeyCopy& copy)
 
 LONG RestoreRegKeyTree(HKEY hRoot, const char* pszKey, const CRegKeyCopy& copy)
 {
-    LONG lResult = WriteKey(hRoot, pszKey, copy);
+    CRegKey key;
+    LONG lResult = RegCreateKeyExA(hRoot, pszKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                   &key, nullptr);
+    if (lResult == ERROR_SUCCESS)
+        lResult = WriteKey(key, copy);
     if (lResult != ERROR_SUCCESS)
         SetLastError(static_cast<DWORD>(lResult));
     return lResult;

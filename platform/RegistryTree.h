@@ -1,21 +1,25 @@
 // A registry key kept whole, with its values and its subkeys, so that a key
-// this run is about to change can be given back exactly what it held.
+// this run is about to change can be given back exactly what it held. Names
+// and data go through the registry's Unicode functions, so that names and
+// text outside the ANSI code page, every value type and data of any length
+// come back byte for byte.
 // Results: 0 on success, else the registry's error code, which is also left
 // in the thread's last-error value.
 #pragma once
 
-#include "framework/CString.h"
+#include <windows.h>
 
+#include <string>
 #include <vector>
 
 struct CRegValueCopy {
-    CString m_strName;  // empty: the key's default value
+    std::wstring m_strName;  // empty: the key's default value
     DWORD m_dwType = REG_NONE;
     std::vector<BYTE> m_data;
 };
 
 struct CRegKeyCopy {
-    CString m_strName;  // the subkey's own name; empty for the key kept
+    std::wstring m_strName;  // the subkey's own name; empty for the key kept
     std::vector<CRegValueCopy> m_values;
     std::vector<CRegKeyCopy> m_subkeys;
 };
@@ -23,7 +27,9 @@ struct CRegKeyCopy {
 // Reads pszKey of hRoot with everything below it into copy.
 LONG SaveRegKeyTree(HKEY hRoot, const char* pszKey, CRegKeyCopy& copy);
 
-// Makes pszKey hold exactly what copy holds: values and subkeys it lacks are
-// written, those it did not hold are deleted, the key itself is kept (so
-// that it keeps its options and security) or created when missing.
+// Makes pszKey hold exactly what copy holds: values and subkeys it did not
+// hold are deleted, values whose type or bytes differ are written, those it
+// lacks are written or created, and what is as it was is left untouched.
+// The key itself is kept (so that it keeps its options and security) or
+// created when missing.
 LONG RestoreRegKeyTree(HKEY hRoot, const char* pszKey, const CRegKeyCopy& copy);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -298,36 +299,111 @@ inline void WriteDword(HKEY hRoot, const std::string& strKey, const char* pszNam
     WriteValue(hRoot, strKey, pszName, REG_DWORD, &dwValue, sizeof dwValue);
 }
 
-// Every key and value below strKey (the key itself included), as
-// "key\" for keys and "key\|name" with type and data for values.
+// Writes a value through the Unicode functions, so that key names, value
+// names and text outside the ANSI code page can be set up.
+inline void WriteValueW(HKEY hRoot, const std::wstring& strKey, const wchar_t* pszName, DWORD dwType,
+                        const void* pData, DWORD cbData)
+{
+    HKEY hKey;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(hRoot, strKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &hKey, nullptr))
+        << "cannot create a key for a Unicode value";
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(hKey, pszName, 0, dwType, static_cast<const BYTE*>(pData), cbData))
+        << "cannot write a Unicode value";
+    RegCloseKey(hKey);
+}
+
+// A string value of dwType with the bytes of strText as given: a
+// terminating zero, or the zeros of a multi-string, are part of strText.
+inline void WriteTextW(HKEY hRoot, const std::wstring& strKey, const wchar_t* pszName, DWORD dwType,
+                       const std::wstring& strText)
+{
+    WriteValueW(hRoot, strKey, pszName, dwType, strText.data(),
+                static_cast<DWORD>(strText.size() * sizeof(wchar_t)));
+}
+
+inline std::wstring Wide(const std::string& strAscii)
+{
+    return std::wstring(strAscii.begin(), strAscii.end());
+}
+
+// A name read through the Unicode functions, as UTF-8, so that names outside
+// the ANSI code page stay apart in a snapshot.
+inline std::string Utf8(const wchar_t* psz, DWORD cch)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, psz, static_cast<int>(cch), nullptr, 0, nullptr, nullptr);
+    std::string str(static_cast<size_t>(n), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, psz, static_cast<int>(cch), &str[0], n, nullptr, nullptr);
+    return str;
+}
+
+// Every key and value below hKey (the key itself included), read through
+// the Unicode functions, as "key\" for keys and "key\|name" for values with
+// the value's type and its exact bytes, of any length. What cannot be read
+// shows as such, rather than as missing.
+inline void ListOpenKey(HKEY hKey, const std::string& strRelative, std::map<std::string, std::string>& entries)
+{
+    entries[strRelative + "\\"] = "";
+    std::vector<wchar_t> name(16384);
+    std::vector<BYTE> data(1024);
+    for (DWORD i = 0;;) {
+        DWORD cchName = static_cast<DWORD>(name.size());
+        DWORD cbData = static_cast<DWORD>(data.size());
+        DWORD dwType = 0;
+        LONG lResult = RegEnumValueW(hKey, i, name.data(), &cchName, nullptr, &dwType, data.data(), &cbData);
+        if (lResult == ERROR_MORE_DATA) {
+            data.resize(std::max<size_t>(cbData, data.size() * 2));
+            continue;
+        }
+        if (lResult != ERROR_SUCCESS) {
+            if (lResult != ERROR_NO_MORE_ITEMS)
+                entries[strRelative + "\\|?"] =
+                    "value " + std::to_string(i) + " unreadable, error " + std::to_string(lResult);
+            break;
+        }
+        entries[strRelative + "\\|" + Utf8(name.data(), cchName)] =
+            std::to_string(dwType) + ":" + std::string(reinterpret_cast<const char*>(data.data()), cbData);
+        ++i;
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t szName[256];
+        DWORD cchName = 256;
+        if (RegEnumKeyExW(hKey, i, szName, &cchName, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        std::string strChild = strRelative + "\\" + Utf8(szName, cchName);
+        HKEY hChild;
+        if (RegOpenKeyExW(hKey, szName, 0, KEY_READ, &hChild) != ERROR_SUCCESS) {
+            entries[strChild + "\\"] = "unreadable";
+            continue;
+        }
+        ListOpenKey(hChild, strChild, entries);
+        RegCloseKey(hChild);
+    }
+}
+
 inline void ListKey(HKEY hRoot, const std::string& strKey, const std::string& strRelative,
                     std::map<std::string, std::string>& entries)
 {
     HKEY hKey;
     if (RegOpenKeyExA(hRoot, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
         return;
-    entries[strRelative + "\\"] = "";
-    for (DWORD i = 0;; ++i) {
-        char szName[512];
-        DWORD cchName = sizeof szName;
-        BYTE data[2048];
-        DWORD cbData = sizeof data;
-        DWORD dwType = 0;
-        if (RegEnumValueA(hKey, i, szName, &cchName, nullptr, &dwType, data, &cbData) != ERROR_SUCCESS)
-            break;
-        entries[strRelative + "\\|" + szName] =
-            std::to_string(dwType) + ":" + std::string(reinterpret_cast<const char*>(data), cbData);
-    }
-    std::vector<std::string> children;
-    for (DWORD i = 0;; ++i) {
-        char szName[512];
-        if (RegEnumKeyA(hKey, i, szName, sizeof szName) != ERROR_SUCCESS)
-            break;
-        children.push_back(szName);
-    }
+    ListOpenKey(hKey, strRelative, entries);
     RegCloseKey(hKey);
-    for (const std::string& strChild : children)
-        ListKey(hRoot, strKey + "\\" + strChild, strRelative + "\\" + strChild, entries);
+}
+
+// When the key was last written, which a value write of the key itself
+// moves on (0 when the key cannot be read).
+inline ULONGLONG LastWriteTime(HKEY hRoot, const std::wstring& strKey)
+{
+    HKEY hKey;
+    if (RegOpenKeyExW(hRoot, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return 0;
+    FILETIME ft = {};
+    LONG lResult = RegQueryInfoKeyW(hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, &ft);
+    RegCloseKey(hKey);
+    return lResult == ERROR_SUCCESS ? (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime : 0;
 }
 
 // The differences between two snapshots, one line each: "+" new, "-" gone,

@@ -275,11 +275,25 @@ TEST_F(Faults, CancelDuringAReinstall)
 
 // The document extension pointed at another class, and the run fails at
 // its very end, after the registry, the control's registration and the
-// program group: a directory stands where the information is saved.
+// program group: a directory stands where the information is saved. The
+// keys the run overwrites hold what the setup never writes itself (names
+// and text outside the ANSI code page, an expandable and a multi-string
+// value, a value far longer than the setup's own), and the shared
+// library's count stands at 0: all of it comes back byte for byte.
 TEST_F(Faults, ExtensionOfAnotherClassAndAFailedSave)
 {
     kit::WriteText(HKEY_CLASSES_ROOT, ".tlr", nullptr, "Other.Document");
     kit::WriteText(HKEY_CLASSES_ROOT, ".tlr\\ShellNew", "FileName", "other.tlr");
+    const std::wstring greek = L"\x0394\x03B9\x03B1\x03B4\x03C1\x03BF\x03BC\x03AE";
+    const std::wstring zero(1, 0);
+    kit::WriteTextW(HKEY_CLASSES_ROOT, L".tlr\\ShellNew\\" + greek, greek.c_str(), REG_SZ, greek + zero);
+    kit::WriteTextW(HKEY_CLASSES_ROOT, L"Mapsmith.Document", L"Aliases", REG_MULTI_SZ,
+                    std::wstring(L"one\0", 4) + greek + zero + zero);
+    kit::WriteTextW(HKEY_LOCAL_MACHINE, kit::Wide(KEY_APP_PATHS), L"Path", REG_EXPAND_SZ,
+                    L"%ProgramFiles%\\" + greek + zero);
+    kit::WriteTextW(HKEY_LOCAL_MACHINE, kit::Wide(KEY_UNINSTALL), L"UninstallString", REG_SZ,
+                    L"D:\\Old\\Uninst.exe /log=" + std::wstring(3000, L'x') + zero);
+    kit::WriteDword(HKEY_LOCAL_MACHINE, KEY_SHARED, SharedLibrary().c_str(), 0);
     ASSERT_TRUE(CreateDirectoryA(INSTALL_DEST, nullptr));
     ASSERT_TRUE(CreateDirectoryA((std::string(INSTALL_DEST) + "\\Setup.inf").c_str(), nullptr));
     auto before = TakeState(INSTALL_DEST);

@@ -129,6 +129,14 @@ TEST_F(RegistryTest, DeleteTreeRemovesNestedKeys)
     ASSERT_EQ(ERROR_SUCCESS, CreateRegKey(HKEY_LOCAL_MACHINE, Key("Tree\\B").c_str()));
     ASSERT_EQ(ERROR_SUCCESS, SetRegString(HKEY_LOCAL_MACHINE, Key("Tree").c_str(), "v", "top"));
     ASSERT_EQ(ERROR_SUCCESS, CreateRegKey(HKEY_LOCAL_MACHINE, Key("Sibling").c_str()));
+    // A name outside the ANSI code page, which an ANSI enumeration would
+    // give back with question marks that name no key.
+    std::string treeB = Key("Tree\\B");
+    std::wstring wideKey = std::wstring(treeB.begin(), treeB.end()) + L"\\\x5730\x56FE";
+    HKEY hWide = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, wideKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &hWide, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(hWide));
 
     EXPECT_EQ(ERROR_SUCCESS, DeleteRegKeyTree(HKEY_LOCAL_MACHINE, Key("Tree").c_str()));
     EXPECT_FALSE(KeyIsPresent(Key("Tree")));

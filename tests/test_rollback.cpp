@@ -74,7 +74,7 @@ protected:
         DeleteRegKeyTree(HKEY_CLASSES_ROOT, DOC_TYPE_KEY.c_str());
         DeleteRegKeyTree(HKEY_CLASSES_ROOT, EXT_KEY.c_str());
         DeleteRegKeyTree(HKEY_LOCAL_MACHINE, REGISTERED_KEY.c_str());
-        for (const char* pszName : {"counted.dll", "new.dll", "bad.dll", "reg.dll"})
+        for (const char* pszName : {"counted.dll", "new.dll", "bad.dll", "reg.dll", "unused.dll"})
             DeleteRegValue(HKEY_LOCAL_MACHINE, SHARED_KEY.c_str(), (m_sys / pszName).c_str());
     }
 
@@ -312,6 +312,67 @@ TEST_F(Rollback, DocumentTypeAndExtensionThatExistedGetBackWhatTheyHeld)
     ExpectAsBefore(before);
     EXPECT_EQ("Other.Document", QueryValue(HKEY_CLASSES_ROOT, EXT_KEY, nullptr).Text())
         << "the extension points at its former class again";
+}
+
+// Keys an earlier installation or another program filled with what the
+// setup never writes itself: names and text outside the ANSI code page, an
+// expandable string and a multi-string, a value far longer than the text
+// the setup reads, a string without its terminating zero. The run
+// overwrites some of them; each comes back with its type and its very
+// bytes, and a subkey the run did not touch is not written at all.
+TEST_F(Rollback, KeysKeptWholeComeBackByteForByte)
+{
+    const std::wstring greek = L"\x0394\x03B9\x03B1\x03B4\x03C1\x03BF\x03BC\x03AE";
+    const std::wstring cjk = L"\x5730\x56FE\x5DE5\x5177";
+    const std::wstring zero(1, 0);
+    const std::wstring uninstall = Wide(UNINSTALL_KEY);
+    const std::wstring untouched = Wide(DOC_TYPE_KEY) + L"\\shell\\" + greek + L"\\command";
+    WriteTextW(HKEY_LOCAL_MACHINE, uninstall, L"DisplayName", REG_SZ, L"Tilewright " + cjk + zero);
+    const std::wstring longCommand = L"\"D:\\Old\\Uninst.exe\" /log=" + std::wstring(40000, L'x');
+    WriteTextW(HKEY_LOCAL_MACHINE, uninstall, L"UninstallString", REG_SZ, longCommand + zero);
+    WriteTextW(HKEY_LOCAL_MACHINE, uninstall, greek.c_str(), REG_SZ, cjk + zero);
+    WriteTextW(HKEY_LOCAL_MACHINE, Wide(APP_PATHS_KEY), L"Path", REG_EXPAND_SZ,
+               L"%ProgramFiles%\\" + greek + zero);
+    WriteTextW(HKEY_CLASSES_ROOT, Wide(DOC_TYPE_KEY), nullptr, REG_SZ, L"Old " + cjk + zero);
+    WriteTextW(HKEY_CLASSES_ROOT, Wide(DOC_TYPE_KEY), L"Aliases", REG_MULTI_SZ,
+               std::wstring(L"one\0", 4) + cjk + zero + zero);
+    WriteTextW(HKEY_CLASSES_ROOT, untouched, nullptr, REG_EXPAND_SZ, L"%SystemRoot%\\edit.exe \"%1\"" + zero);
+    // Without its zero, and an odd number of bytes.
+    WriteValueW(HKEY_CLASSES_ROOT, Wide(EXT_KEY), nullptr, REG_SZ, L"Other.Document", 28);
+    WriteValueW(HKEY_CLASSES_ROOT, Wide(EXT_KEY), L"Content Type", REG_SZ, L"text", 5);
+    Snapshot before = TakeSnapshot();
+    ULONGLONG ullUntouched = LastWriteTime(HKEY_CLASSES_ROOT, untouched);
+    ASSERT_NE(0u, ullUntouched) << "the untouched subkey cannot be read";
+
+    SimulateCopy(true);
+    ASSERT_TRUE(m_mngr.UpdateSystem()) << "a kept value the text helpers cannot read failed the update, error "
+                                       << GetLastError();
+    ASSERT_EQ(static_cast<DWORD>(REG_SZ), QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path").dwType)
+        << "the run should have overwritten the expandable path";
+    ASSERT_EQ(DOC_TYPE_KEY, QueryValue(HKEY_CLASSES_ROOT, EXT_KEY, nullptr).Text());
+    // Time enough for a write to show in the untouched key's time.
+    Sleep(50);
+    EXPECT_TRUE(m_mngr.Rollback()) << "error " << GetLastError();
+
+    ExpectAsBefore(before);
+    EXPECT_EQ(ullUntouched, LastWriteTime(HKEY_CLASSES_ROOT, untouched))
+        << "a subkey the run did not touch was written again";
+}
+
+// Each count gets back exactly what it held: one raised from 2 is 2 again,
+// one raised from 0 is 0 again, one the run created goes.
+TEST_F(Rollback, SharedCountsComeBackExactly)
+{
+    WriteDword(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "unused.dll").c_str(), 0);
+    Snapshot before = TakeSnapshot();
+    SimulateCopy(true, {{"unused.dll", FILE_SHARED}});
+    ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
+    ASSERT_EQ(1u, QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "unused.dll").c_str()).Dword());
+    m_mngr.Rollback();
+
+    ExpectAsBefore(before);
+    CRegValue zero = QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "unused.dll").c_str());
+    EXPECT_TRUE(zero.bPresent && zero.Dword() == 0) << "a count of 0 before the run is not 0 after its rollback";
 }
 
 TEST_F(Rollback, CountChangedMeanwhileIsLoweredOrLeft)

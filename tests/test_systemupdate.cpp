@@ -70,8 +70,8 @@ protected:
     std::vector<const CInstalledFile*> Noted()
     {
         std::vector<const CInstalledFile*> files;
-        for (POSITION pos = m_mngr.m_rollback.m_sharedFiles.GetHeadPosition(); pos;)
-            files.push_back(m_mngr.m_rollback.m_sharedFiles.GetNext(pos));
+        for (const CSharedCountNote& note : m_mngr.m_rollback.m_sharedCounts)
+            files.push_back(note.m_pFile);
         return files;
     }
 
