@@ -162,3 +162,14 @@ int CSetupDlg::ShowMessage(const char* pszText, UINT nStyle)
 {
     return AfxMessageBox(pszText, nStyle);
 }
+
+// The backdrop is there for the whole run: it gives the reason.
+void CSetupDlg::RefuseSessionEnd(const CString& strTitle)
+{
+    m_endSession.Refuse(m_hWnd, strTitle);
+}
+
+void CSetupDlg::AcceptSessionEnd()
+{
+    m_endSession.Accept();
+}

@@ -4,6 +4,7 @@
 #include "SingleInstanceDlg.h"
 #include "SetupWindows.h"
 
+#include "ui/EndSessionGuard.h"
 #include "ui/MemoryDC.h"
 #include "ui/ProgressDlg.h"
 #include "ui/ReadOnlyDlg.h"
@@ -27,6 +28,8 @@ public:
         MESSAGE_HANDLER(WM_QUERYDRAGICON, OnQueryDragIcon)
         MESSAGE_HANDLER(WM_SIZE, OnSize)
         MESSAGE_HANDLER(WM_CREATE, OnCreate)
+        MESSAGE_HANDLER(WM_QUERYENDSESSION, CEndSessionGuard::OnQueryEndSession)
+        MESSAGE_HANDLER(WM_ENDSESSION, CEndSessionGuard::OnEndSession)
         CHAIN_MSG_MAP(CSingleInstanceDlg)
     END_MSG_MAP()
 
@@ -56,6 +59,9 @@ private:
     void CreateProgress() override;
     void DestroyProgress() override;
     int ShowMessage(const char* pszText, UINT nStyle) override;
+    void RefuseSessionEnd(const CString& strTitle) override;
+    void AcceptSessionEnd() override;
 
     CSetupMngr& m_engine;
+    CEndSessionGuard m_endSession;
 };

@@ -28,7 +28,7 @@ const char* RegistryFailureMessage(DWORD dwError)
     return "There has occurred an error during accessing the Registry.\r\nSetup is cancelled.";
 }
 
-// The phases after the wizard; FALSE when the run is to be rolled back.
+// The phases that change the system; FALSE when the run is to be rolled back.
 BOOL InstallPhases(ISetupSteps& steps, ISetupWindows& windows)
 {
     windows.RepaintBackdrop();
@@ -55,12 +55,7 @@ BOOL InstallPhases(ISetupSteps& steps, ISetupWindows& windows)
 
     windows.SetStatusText("Saving install-informations...");
     steps.SetReadMeText(nullptr);
-    if (!steps.SaveInstallInfo())
-        return FALSE;
-
-    windows.DestroyStatus();
-    steps.RunPostInstall();
-    return TRUE;
+    return steps.SaveInstallInfo();
 }
 }
 
@@ -80,8 +75,16 @@ void RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK 
     strFinalMessage = "The Setup was not finished completely.";
     if (windows.RunWizard() != ID_WIZFINISH)
         return;
-    if (InstallPhases(steps, windows))
+    // Until the system is changed, or back as it was, the run must not end.
+    windows.RefuseSessionEnd(steps.GetProductName() + " Setup");
+    BOOL bInstalled = InstallPhases(steps, windows);
+    BOOL bRestored = bInstalled || steps.Rollback();
+    windows.AcceptSessionEnd();
+    if (bInstalled) {
+        windows.DestroyStatus();
+        steps.RunPostInstall();
         strFinalMessage = MSG_SETUP_COMPLETED;
-    else if (!steps.Rollback())
+    } else if (!bRestored) {
         windows.ShowMessage(MSG_NOT_RESTORED, MB_OK | MB_ICONHAND);
+    }
 }

@@ -17,6 +17,12 @@ public:
     virtual void CreateProgress() = 0;
     virtual void DestroyProgress() = 0;
     virtual int ShowMessage(const char* pszText, UINT nStyle) = 0;
+    // While the system is changed a logoff or shutdown is refused, the
+    // reason naming the run's title; ending the process midway would strand
+    // the machine half installed. Accepting again keeps the last-error
+    // value, which a failed rollback leaves for its message.
+    virtual void RefuseSessionEnd(const CString& strTitle) = 0;
+    virtual void AcceptSessionEnd() = 0;
 
 protected:
     ~ISetupWindows() = default;

@@ -115,6 +115,24 @@ void CSilentSetup::NoteMessage(const char* pszText, DWORD dwError)
         m_dwReason = dwError;
 }
 
+// A hidden window of its own refuses for the run.
+void CSilentSetup::RefuseSessionEnd(const CString& strTitle)
+{
+    if (!m_wndSession.Create(strTitle)) {
+        LogLine("session end: no window to refuse it with", GetLastError());
+        return;
+    }
+    m_endSession.Refuse(m_wndSession.m_hWnd, strTitle);
+}
+
+void CSilentSetup::AcceptSessionEnd()
+{
+    DWORD dwError = GetLastError();
+    m_endSession.Accept();
+    m_wndSession.Destroy();
+    SetLastError(dwError);
+}
+
 // The wizard's choices, made without it. A choice the wizard would refuse,
 // or ask about, ends the run before anything is changed.
 INT_PTR CSilentSetup::RunWizard()
@@ -219,6 +237,10 @@ int __cdecl SilentCallback(int nType, INT_PTR nArg, INT_PTR pArg)
         return SCBR_OVERWRITE;
     case SCB_INSERTDISK:
         return s_pRun->FindDisk(static_cast<WORD>(nArg));
+    case SCB_PROGRESS:
+    case SCB_STATUSTEXT:
+        s_pRun->PumpMessages();
+        return 1;
     case SCB_LOG:
         return LogEngineLine(nArg);
     default:

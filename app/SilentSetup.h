@@ -9,6 +9,8 @@
 #include "SetupWindows.h"
 
 #include "engine/SetupMngr.h"
+#include "ui/EndSessionGuard.h"
+#include "ui/SessionWnd.h"
 
 // Exit codes of an unattended run, the values deployment tools read.
 const int SETUP_EXIT_SUCCESS = 0;
@@ -30,6 +32,8 @@ public:
     void NoteMessage(const char* pszText, DWORD dwError);
     // The answer to the engine's request for the next disk.
     int FindDisk(WORD wDisk);
+    // Between the engine's reports the run answers the system's messages.
+    void PumpMessages() { m_wndSession.PumpIfDue(); }
 
 private:
     void CreateStatus(const char* pszText) override;
@@ -42,6 +46,8 @@ private:
     void CreateProgress() override {}
     void DestroyProgress() override {}
     int ShowMessage(const char* pszText, UINT nStyle) override;
+    void RefuseSessionEnd(const CString& strTitle) override;
+    void AcceptSessionEnd() override;
 
     int ChooseDestination();
     int ChooseFolder();
@@ -54,6 +60,9 @@ private:
     DWORD m_dwReason = 0;
     WORD m_wDiskSought = 0;
     int m_nDiskTries = 0;
+    // Declared before the guard, so that the guard goes first.
+    CSessionWnd m_wndSession;
+    CEndSessionGuard m_endSession;
 };
 
 // The engine callback of an unattended run.

@@ -235,6 +235,48 @@ inline void AnswerUntilEnd(DWORD pid, CChildProcess& setup, const CAnswers& answ
     result.nExitCode = setup.WaitForExit(INSTALL_WAIT_MS);
 }
 
+// How the top-level windows of a process, hidden ones included, answer the
+// system's question whether the session may end: the class and title of
+// each that refuses and of each that accepts. The windows the system makes
+// for a thread, its input method window and its DDE conversations' windows
+// (the program folder is made through DDE), answer for themselves and are
+// left out.
+struct CSessionAnswers {
+    std::vector<std::string> refused;
+    std::vector<std::string> accepted;
+};
+
+inline BOOL CALLBACK CollectProcessWindow(HWND hWnd, LPARAM lParam)
+{
+    auto* pWindows = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(lParam);
+    DWORD dwProcessId = 0;
+    GetWindowThreadProcessId(hWnd, &dwProcessId);
+    if (dwProcessId == pWindows->first)
+        pWindows->second.push_back(hWnd);
+    return TRUE;
+}
+
+inline CSessionAnswers AskToEndSession(DWORD pid)
+{
+    std::pair<DWORD, std::vector<HWND>> windows(pid, {});
+    EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&windows));
+    CSessionAnswers answers;
+    for (HWND hWnd : windows.second) {
+        char szClass[64] = "";
+        GetClassNameA(hWnd, szClass, sizeof szClass);
+        std::string name = szClass;
+        if (name == "IME" || name.find("Dde") != std::string::npos || name.find("DDE") != std::string::npos)
+            continue;
+        DWORD_PTR dwResult = 0;
+        // A window gone meanwhile answers neither.
+        if (!SendMessageTimeoutA(hWnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &dwResult))
+            continue;
+        name += std::string(" \"") + static_cast<const char*>(GetWindowTextString(hWnd)) + "\"";
+        (dwResult ? answers.accepted : answers.refused).push_back(name);
+    }
+    return answers;
+}
+
 // How an unattended run ended, and whether it ever showed a window.
 struct CSilentRun {
     long nExitCode = -1;

@@ -7,6 +7,8 @@ add_test(NAME ${name}_diskfull
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/with-small-disk.sh FAULTS_FULL_DRIVE
                  $<TARGET_FILE:${name}> --gtest_filter=Faults.FullDestinationDisk)
 set_tests_properties(${name}_diskfull PROPERTIES TIMEOUT ${TEST_TIMEOUT})
-# The cancels (on the large medium), the targets in use or read-only, then
-# the rest: refusals, failed writes and the multi-disk faults.
-add_grouped_test(${name} cancel "Faults.Cancel*" targets "Faults.TargetInUse:Faults.ReadOnly*" more)
+# The cancels and the refused session ends (each on the large medium), the
+# targets in use or read-only, then the rest: refusals, failed writes and
+# the multi-disk faults.
+add_grouped_test(${name} cancel "Faults.Cancel*" session "Faults.SessionEnd*"
+                 targets "Faults.TargetInUse:Faults.ReadOnly*" more)

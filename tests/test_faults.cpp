@@ -446,6 +446,61 @@ TEST_F(Faults, SilentRefusalsAndFailures)
     }
 }
 
+// A logoff or shutdown is refused by every window the setup shows while it
+// copies, and the run then completes; with the wizard up it is not refused.
+// Unattended, a hidden window of the run's own refuses it, and the log says
+// so.
+TEST_F(Faults, SessionEndRefusedWhileTheSystemChanges)
+{
+    ASSERT_FALSE(Large().empty()) << "mkmedium failed";
+    auto processOf = [](HWND hWnd) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hWnd, &pid);
+        return pid;
+    };
+    CSessionAnswers wizard, copy;
+    bool bAsked = false;
+    CAnswers answers;
+    answers.onDestination = [&](HWND hPage) { wizard = AskToEndSession(processOf(hPage)); };
+    answers.onTick = [&](HWND hProgress) {
+        if (!bAsked && hProgress) {
+            copy = AskToEndSession(processOf(hProgress));
+            bAsked = true;
+        }
+    };
+    CDriven run = DriveSetup(Large() + "\\Setup.exe", answers);
+    EXPECT_TRUE(wizard.refused.empty()) << "with the wizard up, " << wizard.refused[0] << " refused";
+    EXPECT_FALSE(wizard.accepted.empty()) << "with the wizard up, no window accepted";
+    ASSERT_TRUE(bAsked) << "the copy was never seen";
+    EXPECT_FALSE(copy.refused.empty()) << "during the copy no window refused";
+    EXPECT_TRUE(copy.accepted.empty()) << "during the copy, " << copy.accepted[0] << " accepted";
+    EXPECT_EQ(MSG_SUCCESS, run.finalMessage) << "the run did not complete after the refusal";
+    EXPECT_EQ(0, run.nExitCode) << "the setup did not end";
+
+    RemoveInstallation();
+    std::string log = TempDir() + "session-end.log";
+    CChildProcess setup;
+    ASSERT_TRUE(setup.Start(Large() + "\\Setup.exe", "/S /LOG=\"" + log + "\"")) << "error " << GetLastError();
+    size_t nRefusals = 0;
+    std::vector<std::string> accepted;
+    long nExitCode = -1;
+    for (DWORD dwStart = GetTickCount(); nExitCode == -1 && GetTickCount() - dwStart < INSTALL_WAIT_MS;) {
+        CSessionAnswers silent = AskToEndSession(setup.Id());
+        nRefusals += silent.refused.size();
+        if (!silent.refused.empty())
+            accepted.insert(accepted.end(), silent.accepted.begin(), silent.accepted.end());
+        nExitCode = setup.WaitForExit(50);
+    }
+    EXPECT_EQ(0, nExitCode) << "the unattended run did not complete";
+    EXPECT_GT(nRefusals, 0u) << "the unattended run never refused";
+    EXPECT_TRUE(accepted.empty()) << "beside the refusing window, " << accepted[0] << " accepted";
+    std::vector<BYTE> bytes = ReadBytes(log);
+    std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(std::string::npos, text.find("session end: refused while the setup changes the system"))
+        << "the log does not tell of the refusal:\n" << text;
+    DeleteFileA(log.c_str());
+}
+
 class MultiDisk : public Faults {
 protected:
     void SetUp() override

@@ -85,12 +85,17 @@ private:
         log.push_back("box:" + std::to_string(nStyle) + ":" + pszText);
         return IDOK;
     }
+    void RefuseSessionEnd(const CString& strTitle) override
+    {
+        log.push_back(std::string("refuse-end:") + static_cast<const char*>(strTitle));
+    }
+    void AcceptSessionEnd() override { log.push_back("accept-end"); }
 };
 
 typedef std::vector<std::string> Log;
 
 const Log START = {"status:Initializing Setup...", "icons", "load", "status-gone", "backdrop:Tilewright Setup",
-                   "wizard", "repaint", "progress", "copy", "progress-gone"};
+                   "wizard", "refuse-end:Tilewright Setup", "repaint", "progress", "copy", "progress-gone"};
 
 Log Join(Log a, const Log& b)
 {
@@ -106,8 +111,8 @@ TEST(SetupSequence, FullSuccessRunsEveryPhaseInOrder)
     CScriptedRun run;
     run.Run();
     EXPECT_EQ(Join(START, {"status:Updating system...", "update", "register", "text:Creating Program Folder...",
-                           "folder", "text:Saving install-informations...", "readme:null", "save", "status-gone",
-                           "post"}),
+                           "folder", "text:Saving install-informations...", "readme:null", "save", "accept-end",
+                           "status-gone", "post"}),
               run.log);
     EXPECT_STREQ("The Setup was completed successfully.", run.strFinal);
     EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), run.nStyle);
@@ -176,6 +181,7 @@ TEST(SetupSequence, CopyFailureShowsTheErrorBoxOnlyForTargetCodes)
         if (c.bBox)
             expected.push_back("box:16:" + std::string(GENERAL));
         expected.push_back("rollback");
+        expected.push_back("accept-end");
         EXPECT_EQ(expected, run.log) << "copy error " << std::hex << c.dwError;
         EXPECT_STREQ(NOT_FINISHED, run.strFinal);
     }
@@ -196,7 +202,7 @@ TEST(SetupSequence, RegistryFailureNamesAccessDenied)
         run.update = Fail(c.dwError);
         run.Run();
         EXPECT_EQ(Join(START, {"status:Updating system...", "update", "box:16:" + std::string(c.pszMessage),
-                               "rollback"}),
+                               "rollback", "accept-end"}),
                   run.log)
             << "registry error " << c.dwError << ": the status box stays up during the rollback";
         EXPECT_STREQ(NOT_FINISHED, run.strFinal);
@@ -211,7 +217,8 @@ TEST(SetupSequence, FailedRegistrationAndFolderDoNotStopTheSetup)
     run.Run();
     EXPECT_EQ(Join(START, {"status:Updating system...", "update", "register", "text:Creating Program Folder...",
                            "folder", "box:0:The creation of the Program Folder has failed.",
-                           "text:Saving install-informations...", "readme:null", "save", "status-gone", "post"}),
+                           "text:Saving install-informations...", "readme:null", "save", "accept-end", "status-gone",
+                           "post"}),
               run.log);
     EXPECT_STREQ("The Setup was completed successfully.", run.strFinal);
 }
@@ -222,7 +229,8 @@ TEST(SetupSequence, FailedSaveRollsBackWithTheStatusBoxStillUp)
     run.save = Fail(ERROR_DISK_FULL);
     run.Run();
     EXPECT_EQ(Join(START, {"status:Updating system...", "update", "register", "text:Creating Program Folder...",
-                           "folder", "text:Saving install-informations...", "readme:null", "save", "rollback"}),
+                           "folder", "text:Saving install-informations...", "readme:null", "save", "rollback",
+                           "accept-end"}),
               run.log);
     EXPECT_STREQ(NOT_FINISHED, run.strFinal);
     EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), run.nStyle);
@@ -231,9 +239,10 @@ TEST(SetupSequence, FailedSaveRollsBackWithTheStatusBoxStillUp)
     unrestored.save = Fail(ERROR_DISK_FULL);
     unrestored.bRestored = FALSE;
     unrestored.Run();
-    EXPECT_EQ("box:16:The Setup could not restore all the former entries in the Registry that it had changed.",
-              unrestored.log.back())
-        << "a former value the rollback could not write back is reported";
+    EXPECT_EQ(Log({"rollback", "accept-end",
+                   "box:16:The Setup could not restore all the former entries in the Registry that it had changed."}),
+              Log(unrestored.log.end() - 3, unrestored.log.end()))
+        << "a former value the rollback could not write back is reported, once the session may end again";
     EXPECT_STREQ(NOT_FINISHED, unrestored.strFinal);
 }
 
