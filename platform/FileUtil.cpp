@@ -209,18 +209,29 @@ BOOL IsValidDestinationPath(const char* pszPath)
     return TRUE;
 }
 
+CString GetTempDirectory()
+{
+    char szTemp[PATH_MAX_CHARS];
+    DWORD dwLength = GetTempPathA(PATH_MAX_CHARS, szTemp);
+    if (dwLength == 0 || dwLength >= PATH_MAX_CHARS)
+        return CString();
+    if (szTemp[dwLength - 1] == '\\')
+        szTemp[dwLength - 1] = '\0';
+    return szTemp;
+}
+
+CString GetModulePath()
+{
+    char szPath[PATH_MAX_CHARS];
+    DWORD dwLength = GetModuleFileNameA(nullptr, szPath, PATH_MAX_CHARS);
+    return dwLength > 0 && dwLength < PATH_MAX_CHARS ? CString(szPath) : CString();
+}
+
 CString MakeTempFileName(const char* pszDir, const char* pszExt)
 {
-    CString strDir(pszDir);
-    if (strDir.IsEmpty()) {
-        char szTemp[PATH_MAX_CHARS];
-        DWORD dwLength = GetTempPathA(PATH_MAX_CHARS, szTemp);
-        if (dwLength == 0 || dwLength >= PATH_MAX_CHARS)
-            return CString();
-        if (szTemp[dwLength - 1] == '\\')
-            szTemp[dwLength - 1] = '\0';
-        strDir = szTemp;
-    }
+    CString strDir = *pszDir ? CString(pszDir) : GetTempDirectory();
+    if (strDir.IsEmpty())
+        return CString();
 
     if (!pszExt || !*pszExt) {
         char szName[PATH_MAX_CHARS];

@@ -34,6 +34,10 @@ CString GetFileNameFromPath(const char* pszPath);
 CString GetFileTitleFromPath(const char* pszPath);
 CString GetDirectoryFromPath(const char* pszPath);
 BOOL IsValidDestinationPath(const char* pszPath);
+// The temporary directory without its trailing backslash; empty on failure.
+CString GetTempDirectory();
+// The running program's file; empty on failure.
+CString GetModulePath();
 // An unused "Fil" name in pszDir (empty: the temporary directory). Without
 // an extension the system picks the number and creates the empty file; with
 // one, the first free "Fil<n>.<ext>" is returned and nothing is created.

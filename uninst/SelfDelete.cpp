@@ -23,15 +23,6 @@ const int COPY_DIR_RANDOM_BYTES = 8;
 // names without end: a few tries tell the two apart.
 const int COPY_DIR_TRIES = 5;
 
-CString TempDirectory()
-{
-    char szTemp[MAX_PATH];
-    DWORD dwTemp = GetTempPathA(MAX_PATH, szTemp);
-    if (dwTemp == 0 || dwTemp >= MAX_PATH)
-        return CString();
-    return CString(szTemp, szTemp[dwTemp - 1] == '\\' ? static_cast<int>(dwTemp) - 1 : static_cast<int>(dwTemp));
-}
-
 BOOL MakeRandomName(CString& strName)
 {
     BYTE random[COPY_DIR_RANDOM_BYTES];
@@ -52,13 +43,6 @@ HANDLE OpenForDeletion(const char* pszPath)
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
     return CreateFileA(pszPath, GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, &sa, OPEN_EXISTING,
                        FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-}
-
-CString ModulePath()
-{
-    char sz[MAX_PATH];
-    DWORD dwLength = GetModuleFileNameA(nullptr, sz, MAX_PATH);
-    return dwLength > 0 && dwLength < MAX_PATH ? CString(sz) : CString();
 }
 
 // SetFileInformationByHandle's rename request, which the system's headers
@@ -144,7 +128,7 @@ BOOL CSelfDelete::Start(const char* pszExe)
 // tried.
 CString CSelfDelete::MakePrivateDirectory()
 {
-    CString strTemp = TempDirectory();
+    CString strTemp = GetTempDirectory();
     CSecurityDescriptor access;
     if (strTemp.IsEmpty() || !access.ForCurrentUserAndAdmins())
         return CString();
@@ -212,7 +196,7 @@ void CSelfDelete::Finish(const char* pszProcess, const char* pszCopy, const char
 // system's next start, when the file has gone.
 void CSelfDelete::LeaveOwnDirectory(HANDLE hCopy)
 {
-    CString strDir = GetDirectoryFromPath(ModulePath());
+    CString strDir = GetDirectoryFromPath(GetModulePath());
     if (!RenameByHandle(hCopy, strDir + ".tmp") || !RemoveDirectoryA(strDir))
         MoveFileExA(strDir, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
@@ -221,8 +205,8 @@ void CSelfDelete::LeaveOwnDirectory(HANDLE hCopy)
 // way to delete whatever path is named.
 BOOL CSelfDelete::IsOwnCopyFor(const char* pszExe)
 {
-    CString strSelf = ModulePath();
-    CString strTempDir = TempDirectory();
+    CString strSelf = GetModulePath();
+    CString strTempDir = GetTempDirectory();
     if (strSelf.IsEmpty() || strTempDir.IsEmpty())
         return FALSE;
     CString strSelfDir = GetDirectoryFromPath(strSelf);

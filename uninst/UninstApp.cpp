@@ -4,6 +4,7 @@
 #include "Uninstaller.h"
 
 #include "model/TrackedAlloc.h"
+#include "platform/FileUtil.h"
 
 #include <commctrl.h>
 
@@ -13,13 +14,6 @@
 namespace {
 // The one application object, constructed before the entry code runs.
 CUninstApp theApp;
-
-CString ModulePath()
-{
-    char sz[MAX_PATH];
-    DWORD dwLength = GetModuleFileNameA(nullptr, sz, MAX_PATH);
-    return dwLength > 0 && dwLength < MAX_PATH ? CString(sz) : CString();
-}
 }
 
 // The install information's blocks are freed once its owner is gone.
@@ -33,7 +27,7 @@ BOOL CUninstApp::InitInstance()
     }
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
-    CString strExe = ModulePath();
+    CString strExe = GetModulePath();
     if (!strExe.IsEmpty())
         CUninstaller(strExe).Run();
     return FALSE;
