@@ -28,8 +28,8 @@ public:
         MESSAGE_HANDLER(WM_QUERYDRAGICON, OnQueryDragIcon)
         MESSAGE_HANDLER(WM_SIZE, OnSize)
         MESSAGE_HANDLER(WM_CREATE, OnCreate)
-        MESSAGE_HANDLER(WM_QUERYENDSESSION, CEndSessionGuard::OnQueryEndSession)
-        MESSAGE_HANDLER(WM_ENDSESSION, CEndSessionGuard::OnEndSession)
+        MESSAGE_HANDLER(WM_QUERYENDSESSION, m_endSession.OnQueryEndSession)
+        MESSAGE_HANDLER(WM_ENDSESSION, m_endSession.OnEndSession)
         CHAIN_MSG_MAP(CSingleInstanceDlg)
     END_MSG_MAP()
 

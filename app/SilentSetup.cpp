@@ -118,7 +118,7 @@ void CSilentSetup::NoteMessage(const char* pszText, DWORD dwError)
 // A hidden window of its own refuses for the run.
 void CSilentSetup::RefuseSessionEnd(const CString& strTitle)
 {
-    if (!m_wndSession.Create(strTitle)) {
+    if (!m_wndSession.Create(strTitle, m_endSession)) {
         LogLine("session end: no window to refuse it with", GetLastError());
         return;
     }

@@ -5,9 +5,6 @@
 #include <vector>
 
 namespace {
-// Set while a guard refuses; one run refuses at a time.
-BOOL s_bRefused = FALSE;
-
 typedef BOOL(WINAPI* PFNSHUTDOWNBLOCKREASONCREATE)(HWND, LPCWSTR);
 typedef BOOL(WINAPI* PFNSHUTDOWNBLOCKREASONDESTROY)(HWND);
 typedef void (*PFNFUNCTION)();
@@ -44,7 +41,6 @@ BOOL DestroyReason(HWND hWnd)
 void CEndSessionGuard::Refuse(HWND hWnd, const CString& strTitle)
 {
     m_bRefusing = TRUE;
-    s_bRefused = TRUE;
     if (CreateReason(hWnd, strTitle + " is installing. Please wait until it has finished."))
         m_hWndReason = hWnd;
     else
@@ -59,15 +55,13 @@ void CEndSessionGuard::Accept()
     if (m_hWndReason && !DestroyReason(m_hWndReason))
         LogLine("session end: the reason stays registered", GetLastError());
     m_hWndReason = nullptr;
-    if (m_bRefusing)
-        s_bRefused = FALSE;
     m_bRefusing = FALSE;
     SetLastError(dwError);
 }
 
 LRESULT CEndSessionGuard::OnQueryEndSession(WPARAM, LPARAM)
 {
-    if (!s_bRefused)
+    if (!m_bRefusing)
         return TRUE;
     LogLine("session end: refused while the setup changes the system");
     return FALSE;
@@ -75,7 +69,7 @@ LRESULT CEndSessionGuard::OnQueryEndSession(WPARAM, LPARAM)
 
 LRESULT CEndSessionGuard::OnEndSession(WPARAM wParam, LPARAM)
 {
-    if (wParam && s_bRefused)
+    if (wParam && m_bRefusing)
         LogLine("session end: forced while the setup changes the system; the run ends unfinished");
     return 0;
 }

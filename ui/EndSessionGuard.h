@@ -1,8 +1,9 @@
 // While the setup changes the system, a logoff or shutdown would end the
 // process midway and leave the machine half installed or half rolled back.
-// Between Refuse and Accept every window of the setup answers the system's
-// question with "no", and one window gives the reason where the system
-// shows one (Windows Vista and later). If the system ends the session all
+// Between Refuse and Accept the window given to Refuse answers the system's
+// question with "no" and gives the reason where the system shows one
+// (Windows Vista and later). One window that refuses keeps the session:
+// the system does not end a process with a window that said "no". If the system ends the session all
 // the same (a forced end asks nobody), nothing can keep the process alive.
 #pragma once
 
@@ -20,10 +21,9 @@ public:
     // Keeps the last-error value.
     void Accept();
 
-    // The setup's windows answer WM_QUERYENDSESSION and WM_ENDSESSION
-    // through these.
-    static LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
-    static LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
+    // That window answers WM_QUERYENDSESSION and WM_ENDSESSION through these.
+    LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
 
 private:
     BOOL m_bRefusing = FALSE;

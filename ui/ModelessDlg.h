@@ -2,8 +2,6 @@
 // owner is disabled while the box exists and enabled again when it goes.
 #pragma once
 
-#include "EndSessionGuard.h"
-
 #include "framework/CDialog.h"
 
 class CModelessDlg : public CDialog {
@@ -18,11 +16,6 @@ public:
     // A modeless box is never ended by Enter or Esc.
     void OnOK() override {}
     void OnCancel() override {}
-
-    BEGIN_MSG_MAP(CModelessDlg)
-        MESSAGE_HANDLER(WM_QUERYENDSESSION, CEndSessionGuard::OnQueryEndSession)
-        CHAIN_MSG_MAP(CDialog)
-    END_MSG_MAP()
 
     BOOL m_bParentDisabled = FALSE;
 

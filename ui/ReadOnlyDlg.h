@@ -3,8 +3,6 @@
 // the prompt stand for every later read-only file of the run.
 #pragma once
 
-#include "EndSessionGuard.h"
-
 #include "framework/CDialog.h"
 #include "framework/CString.h"
 #include "model/SetupCallback.h"
@@ -24,7 +22,6 @@ public:
     BEGIN_MSG_MAP(CReadOnlyDlg)
         COMMAND_ID_HANDLER(IDNO, OnNo)
         COMMAND_HANDLER(IDC_DONTSHOW, BN_CLICKED, OnDontShowClicked)
-        MESSAGE_HANDLER(WM_QUERYENDSESSION, CEndSessionGuard::OnQueryEndSession)
         CHAIN_MSG_MAP(CDialog)
     END_MSG_MAP()
 

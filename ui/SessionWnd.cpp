@@ -10,15 +10,20 @@ const char SESSION_WND_CLASS[] = "SetupSessionWindow";
 
 LRESULT CALLBACK SessionWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    if (uMsg == WM_QUERYENDSESSION)
-        return CEndSessionGuard::OnQueryEndSession(wParam, lParam);
-    if (uMsg == WM_ENDSESSION)
-        return CEndSessionGuard::OnEndSession(wParam, lParam);
+    if (uMsg == WM_NCCREATE) {
+        auto pCreate = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pCreate->lpCreateParams));
+    }
+    auto pGuard = reinterpret_cast<CEndSessionGuard*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+    if (pGuard && uMsg == WM_QUERYENDSESSION)
+        return pGuard->OnQueryEndSession(wParam, lParam);
+    if (pGuard && uMsg == WM_ENDSESSION)
+        return pGuard->OnEndSession(wParam, lParam);
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 }
 
-BOOL CSessionWnd::Create(const char* pszTitle)
+BOOL CSessionWnd::Create(const char* pszTitle, CEndSessionGuard& guard)
 {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = SessionWndProc;
@@ -27,7 +32,7 @@ BOOL CSessionWnd::Create(const char* pszTitle)
     if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return FALSE;
     m_hWnd = CreateWindowExA(0, SESSION_WND_CLASS, pszTitle, WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                             AfxGetInstanceHandle(), nullptr);
+                             AfxGetInstanceHandle(), &guard);
     return m_hWnd != nullptr;
 }
 

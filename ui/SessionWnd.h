@@ -5,6 +5,8 @@
 // engine's reports.
 #pragma once
 
+#include "EndSessionGuard.h"
+
 #include "framework/fwdefs.h"
 
 class CSessionWnd {
@@ -14,8 +16,9 @@ public:
     CSessionWnd& operator=(const CSessionWnd&) = delete;
     ~CSessionWnd() { Destroy(); }
 
+    // The window answers the system through guard, which outlives it.
     // FALSE with the system's code in the last-error value.
-    BOOL Create(const char* pszTitle);
+    BOOL Create(const char* pszTitle, CEndSessionGuard& guard);
     void Destroy();
     // Dispatches the thread's messages, at most every PUMP_INTERVAL_MS.
     void PumpIfDue();

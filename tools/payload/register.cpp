@@ -67,9 +67,9 @@ BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
 extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
 {
     if (PAYLOAD_REGISTER_CRASH) {
-        // Read at run time, so that the compiler cannot see the address.
-        volatile uintptr_t nAddress = 0;
-        *reinterpret_cast<volatile int*>(nAddress) = 1;
+        // Raised rather than provoked: the emulated 32-bit processor reports
+        // a write to address 0 as an illegal instruction.
+        RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     }
     if (PAYLOAD_REGISTER_SLEEP_MS > 0) {
         HANDLE hStarted = CreateEventA(nullptr, TRUE, FALSE, "SetupTestsRegistering");
