@@ -318,7 +318,7 @@ BOOL ExecuteProgmanCommands(const CStringArray& commands)
         return FALSE;
     client.Connect();
     for (int i = 0; i < commands.GetSize(); ++i)
-        client.Execute(commands[i], DDE_TIMEOUT);
+        client.Execute(commands[i], DDE_EXEC_TIMEOUT_ITEM);
     return TRUE;
 }
 

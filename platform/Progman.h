@@ -24,8 +24,13 @@
 
 #include <ddeml.h>
 
-const DWORD DDE_TIMEOUT = 1000;              // ms, the request and each AddItem
+const DWORD DDE_TIMEOUT = 1000;              // ms, the request
 const DWORD DDE_EXEC_TIMEOUT_GROUP = 10000;  // ms, the CreateGroup execute
+// ms, each later execute. The library frees a command whose execute timed
+// out before the Program Manager has read it, so a busy Program Manager
+// (a link to a help file took over a second on a loaded machine) would
+// silently lose the item.
+const DWORD DDE_EXEC_TIMEOUT_ITEM = 10000;
 
 // Buffer sizes of the command texts, terminating zero included.
 const int PROGMAN_GROUP_BUFFER = 64;
