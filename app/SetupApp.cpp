@@ -41,6 +41,7 @@ BOOL CSetupApp::InitInstance()
     DWORD dwLength = GetModuleFileNameA(nullptr, szProgram, MAX_PATH);
     if (dwLength > 0 && dwLength < MAX_PATH)
         m_engine.m_strRegistrationHost = szProgram;
+    m_engine.m_strJournalPath = GetJournalPath();
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     CCommandLine commandLine;

@@ -6,6 +6,9 @@ namespace {
 const char MSG_GENERAL[] = "An error has occurred. The Setup will be cancelled.";
 const char MSG_NOT_RESTORED[] =
     "The Setup could not restore all the former entries in the Registry that it had changed.";
+const char MSG_NOT_RECOVERED[] =
+    "An interrupted installation could not be undone completely. Close all Windows-applications and start the "
+    "Setup again.";
 
 const char* LoadFailureMessage(DWORD dwError)
 {
@@ -64,6 +67,19 @@ void RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK 
 {
     windows.CreateStatus("Initializing Setup...");
     windows.SetIcons();
+    // A run that ended midway is undone before anything else is changed.
+    if (steps.FindInterruptedRun()) {
+        windows.SetStatusText("Undoing an interrupted installation...");
+        windows.RefuseSessionEnd("Setup");
+        BOOL bRecovered = steps.RecoverInterruptedRun(pfnCallback);
+        windows.AcceptSessionEnd();
+        if (!bRecovered) {
+            nFinalStyle = MB_ICONHAND;
+            strFinalMessage = MSG_NOT_RECOVERED;
+            return;
+        }
+        windows.SetStatusText("Initializing Setup...");
+    }
     if (!steps.LoadInstallInfo(pfnCallback)) {
         nFinalStyle = MB_ICONHAND;
         strFinalMessage = LoadFailureMessage(GetLastError());

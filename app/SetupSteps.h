@@ -7,6 +7,8 @@
 
 class ISetupSteps {
 public:
+    virtual BOOL FindInterruptedRun() = 0;
+    virtual BOOL RecoverInterruptedRun(SETUPCALLBACK pfnCallback) = 0;
     virtual BOOL LoadInstallInfo(SETUPCALLBACK pfnCallback) = 0;
     virtual CString GetProductName() = 0;
     virtual BOOL CopyFiles() = 0;
@@ -26,6 +28,11 @@ class CEngineSteps : public ISetupSteps {
 public:
     explicit CEngineSteps(CSetupMngr& engine) : m_engine(engine) {}
 
+    BOOL FindInterruptedRun() override { return m_engine.FindInterruptedRun(); }
+    BOOL RecoverInterruptedRun(SETUPCALLBACK pfnCallback) override
+    {
+        return m_engine.RecoverInterruptedRun(pfnCallback);
+    }
     BOOL LoadInstallInfo(SETUPCALLBACK pfnCallback) override { return m_engine.LoadInstallInfo(pfnCallback); }
     CString GetProductName() override { return m_engine.m_strProductName; }
     BOOL CopyFiles() override { return m_engine.CopyFiles(); }

@@ -5,6 +5,7 @@
 // way is moved aside, not deleted, so that a failed run can put it back.
 #include "SetupMngr.h"
 
+#include "framework/CHandle.h"
 #include "model/DataVolume.h"
 #include "platform/FileUtil.h"
 #include "platform/SecurityDescriptor.h"
@@ -22,6 +23,7 @@ const DWORD COPY_MAX_DISKS = 0x10000;
 const ULONGLONG COPY_MAX_VOLUME_DATA = DATAVOLUME_MAX_BYTES - DATAVOLUME_HEADER_SIZE;
 // Temporary names have four hexadecimal digits, as the system gives them.
 const DWORD COPY_TEMP_NAMES = 0x10000;
+const char KEPT_EXTENSION[] = ".old";
 
 INT_PTR StringArg(const CString& str)
 {
@@ -52,36 +54,6 @@ DWORD ExpectedVolumeData(ULONGLONG ullTotal, DWORD nDiskType, WORD wDisk)
     return static_cast<DWORD>(ullRest < ullCapacity ? ullRest : ullCapacity);
 }
 
-CString MakeTempFileBeside(const CString& strDir, const CString& strTarget)
-{
-    CString strTemp = MakeTempFileName(strDir, "");
-    if (strTemp.IsEmpty())
-        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strTarget);
-    return strTemp;
-}
-
-// A new "Fil" temporary file beside the target, made and opened for writing
-// in one call: a name of the system's kind, the next one when it is taken.
-// A failure is the target's, as the user knows no temporary file.
-void OpenTempFileBeside(CProgressFile& out, const CString& strDir, const CString& strTarget, CFileGuard& temp)
-{
-    DWORD dwFirst = GetTickCount();
-    for (DWORD i = 0; i < COPY_TEMP_NAMES; ++i) {
-        CString strPath;
-        strPath.Format("%s\\Fil%04lX.tmp", static_cast<const char*>(strDir),
-                       static_cast<unsigned long>((dwFirst + i) % COPY_TEMP_NAMES));
-        try {
-            out.Open(strPath, CFile::modeCreateNew | CFile::modeWrite);
-            temp = CFileGuard(strPath);
-            return;
-        } catch (CFileException& e) {
-            if (e.m_lOsError != ERROR_FILE_EXISTS && e.m_lOsError != ERROR_ALREADY_EXISTS)
-                CFileException::ThrowOsError(e.m_lOsError, strTarget);
-        }
-    }
-    CFileException::ThrowOsError(ERROR_FILE_EXISTS, strTarget);
-}
-
 // TRUE when the target is there, FALSE when it is not; throws when that
 // cannot be told.
 BOOL TargetExists(const CString& strTarget)
@@ -92,16 +64,44 @@ BOOL TargetExists(const CString& strTarget)
     return dwExists == ERROR_SUCCESS;
 }
 
-// A file of the directory's name does not count as the directory.
-BOOL MakeDirectory(const CString& strDir, CStringArray& created, SECURITY_ATTRIBUTES* pTopSecurity = nullptr)
+// The kept form of a temporary file's name: the name with another extension.
+CString KeptNameOf(const CString& strTemp)
 {
-    if (!CreateDirectoryPath(strDir, created, pTopSecurity))
-        return FALSE;
-    DWORD dwResult = CheckDirectoryExists(strDir);
-    if (dwResult == ERROR_SUCCESS)
-        return TRUE;
-    SetLastError(dwResult);
-    return FALSE;
+    int nDot = strTemp.ReverseFind('.');
+    return (nDot < 0 ? strTemp : strTemp.Left(nDot)) + KEPT_EXTENSION;
+}
+
+BOOL IsFreeName(const CString& strPath)
+{
+    DWORD dwExists = CheckFileExists(strPath);
+    return dwExists == ERROR_FILE_NOT_FOUND || dwExists == ERROR_PATH_NOT_FOUND;
+}
+
+CJournalRecord FileRecord(const CString& strTarget, const CString& strTemp, BOOL bKeep)
+{
+    CJournalRecord record;
+    record.m_op = bKeep ? JOURNAL_KEPT_FILE : JOURNAL_NEW_FILE;
+    record.m_strPath = strTarget;
+    record.m_strTemp = strTemp;
+    if (bKeep)
+        record.m_strKept = KeptNameOf(strTemp);
+    return record;
+}
+
+// The file must be free to be moved: a file held open by another program
+// is in use, also where the platform would let it be renamed under that
+// program; a directory is no file to replace.
+void CheckMovable(const CString& strTarget)
+{
+    CFileHandle probe(CreateFileA(strTarget, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (probe.IsEmpty())
+        CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strTarget);
+}
+
+void ThrowLastError(const CString& strPath)
+{
+    CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strPath);
 }
 
 // The setup runs as an administrator, and what it installs is later run
@@ -111,14 +111,13 @@ BOOL MakeDirectory(const CString& strDir, CStringArray& created, SECURITY_ATTRIB
 BOOL MakeDestination(CSetupMngr& mngr)
 {
     CSecurityDescriptor protection;
-    CStringArray& created = mngr.m_rollback.m_createdDirs;
-    int nBefore = created.GetSize();
+    CString strCreated;
     if (!protection.FromString(PROGRAM_FOLDER_SDDL)
-        || !MakeDirectory(mngr.m_strDestDir, created, protection.Attributes()))
+        || !mngr.MakeDirectory(mngr.m_strDestDir, protection.Attributes(), strCreated))
         return FALSE;
-    if (created.GetSize() > nBefore)
+    if (!strCreated.IsEmpty())
         mngr.Log("destination created, writable by the system and the administrators only: %s",
-                 static_cast<const char*>(created[nBefore]));
+                 static_cast<const char*>(strCreated));
     else
         mngr.Log("destination existed, its access rights are left as they are: %s",
                  static_cast<const char*>(mngr.m_strDestDir));
@@ -146,6 +145,11 @@ BOOL CSetupMngr::CopyFiles()
     pSysDir->m_strPath = m_strSystemDir;
     m_dwBytesTotal = m_dwAppBytes + m_dwSysBytes + m_dwOtherBytes;
 
+    if (!m_strJournalPath.IsEmpty() && !m_journal.Create(m_strJournalPath)) {
+        Log("journal %s cannot be made, error %lu", static_cast<const char*>(m_strJournalPath), GetLastError());
+        m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
+        return FALSE;
+    }
     if (!InstallUninstaller() || !CopyTree())
         return FALSE;
     pAppDir->m_strPath = COPY_APP_DIR_NAME;
@@ -165,7 +169,6 @@ BOOL CSetupMngr::InstallUninstaller()
     CProgressFile dst;
     CProgressFile src;
     try {
-        temp = CFileGuard(MakeTempFileBeside(m_strDestDir, strTarget));
         CString strName = GetFileNameFromPath(strTarget);
         if (!m_pfnCallback(SCB_STATUSTEXT, StringArg(strName), 0))
             return FALSE;
@@ -178,8 +181,8 @@ BOOL CSetupMngr::InstallUninstaller()
             CFileException::ThrowOsError(ERROR_FILENAME_EXCED_RANGE, m_strSourceDir + COPY_UNINSTALLER_SOURCE);
 
         dst.m_pfnProgress = ReportProgress;
-        dst.Open(temp.GetPath(), CFile::modeCreate | CFile::modeWrite);
         src.Open(szSource, CFile::modeRead | CFile::shareDenyWrite);
+        OpenTempFileBeside(dst, m_strDestDir, strTarget, temp);
         BOOL bCopied = dst.CopyFrom(src);
         DWORD dwBytes = dst.GetLength();
         dst.Close();
@@ -189,8 +192,6 @@ BOOL CSetupMngr::InstallUninstaller()
             return FALSE;
         }
         MoveIntoPlace(temp, strTarget, bExisted);
-        if (!bExisted)
-            m_rollback.m_bUninstallerNew = TRUE;
         LogCopied(strTarget, dwBytes, bExisted ? "replaced" : "copied");
         return TRUE;
     } catch (CException& e) {
@@ -201,20 +202,107 @@ BOOL CSetupMngr::InstallUninstaller()
     }
 }
 
-// The kept file is noted before the new one moves in, so that no note can
-// be missing once it is in; a failed move takes the note back, and the kept
-// file goes home with it.
+// Each name is tried only when it is free, also in its kept form, so that
+// a rollback never takes another's file for the run's own; the record goes
+// first, and a name taken meanwhile voids it.
+void CSetupMngr::OpenTempFileBeside(CFile& out, const CString& strDir, const CString& strTarget, CFileGuard& temp)
+{
+    BOOL bKeep = TargetExists(strTarget);
+    DWORD dwFirst = GetTickCount();
+    for (DWORD i = 0; i < COPY_TEMP_NAMES; ++i) {
+        CString strPath;
+        strPath.Format("%s\\Fil%04lX.tmp", static_cast<const char*>(strDir),
+                       static_cast<unsigned long>((dwFirst + i) % COPY_TEMP_NAMES));
+        if (!IsFreeName(strPath) || (bKeep && !IsFreeName(KeptNameOf(strPath))))
+            continue;
+        if (!m_journal.Add(FileRecord(strTarget, strPath, bKeep)))
+            ThrowLastError(strTarget);
+        try {
+            out.Open(strPath, CFile::modeCreateNew | CFile::modeWrite);
+            temp = CFileGuard(strPath);
+            return;
+        } catch (CFileException& e) {
+            if (!m_journal.Void())
+                ThrowLastError(strTarget);
+            if (e.m_lOsError != ERROR_FILE_EXISTS && e.m_lOsError != ERROR_ALREADY_EXISTS)
+                CFileException::ThrowOsError(e.m_lOsError, strTarget);
+        }
+    }
+    CFileException::ThrowOsError(ERROR_FILE_EXISTS, strTarget);
+}
+
+// The record of the temporary file already says whether a file is kept;
+// a target that came or went since is recorded anew before the move.
 void CSetupMngr::MoveIntoPlace(CFileGuard& temp, const CString& strTarget, BOOL bTargetExists)
 {
+    CJournalRecord record = FileRecord(strTarget, temp.GetPath(), bTargetExists);
+    if (!m_journal.m_records.empty() && m_journal.m_records.back().m_strTemp == temp.GetPath()
+        && m_journal.m_records.back().m_op != record.m_op && !m_journal.Replace(record))
+        ThrowLastError(strTarget);
     if (bTargetExists)
-        m_rollback.m_keptFiles.push_back(KeepAside(strTarget, temp.GetPath()));
-    if (!MoveFileExA(temp.GetPath(), strTarget, MOVEFILE_REPLACE_EXISTING)) {
-        DWORD dwError = GetLastError();
-        if (bTargetExists)
-            m_rollback.m_keptFiles.pop_back();
-        CFileException::ThrowOsError(static_cast<LONG>(dwError), strTarget);
-    }
+        KeepAside(record);
+    if (!MoveFileExA(temp.GetPath(), strTarget, MOVEFILE_REPLACE_EXISTING))
+        ThrowLastError(strTarget);
     temp.Commit();
+}
+
+// Moves the target aside to the record's kept name, which is not replaced:
+// a name taken meanwhile gives way to the next free one, recorded anew.
+void CSetupMngr::KeepAside(CJournalRecord& record)
+{
+    CheckMovable(record.m_strPath);
+    DWORD dwFirst = GetTickCount();
+    for (DWORD i = 0; i < COPY_TEMP_NAMES; ++i) {
+        if (MoveFileExA(record.m_strPath, record.m_strKept, 0))
+            return;
+        DWORD dwError = GetLastError();
+        if (dwError != ERROR_ALREADY_EXISTS && dwError != ERROR_FILE_EXISTS)
+            CFileException::ThrowOsError(static_cast<LONG>(dwError), record.m_strPath);
+        record.m_strKept.Format("%s\\Fil%04lX%s", static_cast<const char*>(GetDirectoryFromPath(record.m_strPath)),
+                                static_cast<unsigned long>((dwFirst + i) % COPY_TEMP_NAMES), KEPT_EXTENSION);
+        if (!m_journal.Replace(record))
+            ThrowLastError(record.m_strPath);
+    }
+    CFileException::ThrowOsError(ERROR_FILE_EXISTS, record.m_strPath);
+}
+
+// A file of the directory's name does not count as the directory.
+BOOL CSetupMngr::MakeDirectory(const CString& strDir, SECURITY_ATTRIBUTES* pTopSecurity, CString& strTopCreated)
+{
+    DWORD dwResult = CheckDirectoryExists(strDir);
+    for (int n = 1; dwResult == ERROR_PATH_NOT_FOUND; ++n) {
+        CString strPrefix = GetPathPrefix(strDir, n);
+        dwResult = CheckDirectoryExists(strPrefix);
+        if (dwResult == ERROR_PATH_NOT_FOUND) {
+            if (!MakeJournaledDirectory(strPrefix, pTopSecurity))
+                return FALSE;
+            if (strTopCreated.IsEmpty())
+                strTopCreated = strPrefix;
+            pTopSecurity = nullptr;
+            dwResult = ERROR_SUCCESS;
+        }
+        if (dwResult == ERROR_SUCCESS && strPrefix != strDir)
+            dwResult = ERROR_PATH_NOT_FOUND;
+    }
+    if (dwResult == ERROR_SUCCESS)
+        return TRUE;
+    SetLastError(dwResult);
+    return FALSE;
+}
+
+BOOL CSetupMngr::MakeJournaledDirectory(const CString& strDir, SECURITY_ATTRIBUTES* pSecurity)
+{
+    CJournalRecord record;
+    record.m_op = JOURNAL_DIRECTORY;
+    record.m_strPath = strDir;
+    if (!m_journal.Add(record))
+        return FALSE;
+    if (CreateDirectoryA(strDir, pSecurity))
+        return TRUE;
+    DWORD dwError = GetLastError();
+    m_journal.Void();
+    SetLastError(dwError);
+    return FALSE;
 }
 
 BOOL CSetupMngr::CopyTree()
@@ -232,6 +320,7 @@ BOOL CSetupMngr::CopyTree()
         return FALSE;
 
     BOOL bOk = TRUE;
+    CString strCreated;
     CObject* pItem = nullptr;
     POSITION pos = nullptr;
     for (int nItem = GetFirstItem(pItem, pos); bOk && nItem != ITEM_END; nItem = GetNextItem(pItem, pos)) {
@@ -244,7 +333,7 @@ BOOL CSetupMngr::CopyTree()
                 break;
             }
             EnterDirectory(m_pCurNode->children.GetAt(pos));
-            if (!MakeDirectory(m_strCurPath, m_rollback.m_createdDirs)) {
+            if (!MakeDirectory(m_strCurPath, nullptr, strCreated)) {
                 ReportError(SCBE_CREATEDIR, StringArg(m_strCurPath));
                 bOk = FALSE;
             }
@@ -281,7 +370,6 @@ BOOL CSetupMngr::InstallFile(CInstalledFile* pFile)
     if (!(dwBits & VERCHECK_EXISTS)) {
         if (!CopyFileData(pFile))
             return FALSE;
-        m_rollback.m_newFiles.AddTail(pFile);
         LogCopied(pFile->m_strPath, pFile->m_dwSize, "copied");
         return TRUE;
     }

@@ -25,18 +25,36 @@ CProgmanItem* CProgmanItemArray::AddNew()
 
 namespace {
 // A Programs menu that cannot be found tells nothing: the group counts as
-// there before, and no item as added, so that a rollback removes nothing.
-void NoteProgramFolder(RollbackInfo& rb, const CString& strGroup, const CProgmanItemArray& items)
+// there before, and each item too, with nothing to give back, so that a
+// rollback removes nothing.
+// An item that was there is journaled with its link's bytes, which a
+// rollback writes back over the new one.
+BOOL JournalProgramFolder(CJournal& journal, const CString& strGroup, const CProgmanItemArray& items,
+                          BOOL& bGroupExisted)
 {
     CString strFolder = GetProgmanGroupFolder(strGroup);
-    rb.m_bGroupExisted = strFolder.IsEmpty() || CheckDirectoryExists(strFolder) == ERROR_SUCCESS;
-    for (int i = 0; !strFolder.IsEmpty() && i < items.GetSize(); ++i) {
-        const CString& strCaption = items[i]->m_strCaption;
-        DWORD dwExists = CheckFileExists(GetProgmanItemLink(strFolder, strCaption));
-        if (dwExists == ERROR_FILE_NOT_FOUND || dwExists == ERROR_PATH_NOT_FOUND)
-            rb.m_addedItems.Add(strCaption);
+    CJournalRecord group;
+    group.m_op = JOURNAL_PROGRAM_GROUP;
+    group.m_strPath = strGroup;
+    group.m_bExisted = strFolder.IsEmpty() || CheckDirectoryExists(strFolder) == ERROR_SUCCESS;
+    bGroupExisted = group.m_bExisted;
+    if (!journal.Add(group))
+        return FALSE;
+    for (int i = 0; i < items.GetSize(); ++i) {
+        CJournalRecord item;
+        item.m_op = JOURNAL_PROGRAM_ITEM;
+        item.m_strPath = strGroup;
+        item.m_strKept = items[i]->m_strCaption;
+        if (!strFolder.IsEmpty()) {
+            DWORD dwRead = ReadFileBytes(GetProgmanItemLink(strFolder, item.m_strKept), item.m_data);
+            item.m_bExisted = dwRead != ERROR_FILE_NOT_FOUND && dwRead != ERROR_PATH_NOT_FOUND;
+        } else {
+            item.m_bExisted = TRUE;
+        }
+        if (!journal.Add(item))
+            return FALSE;
     }
-    rb.m_bProgramFolderWritten = TRUE;
+    return TRUE;
 }
 }
 
@@ -54,10 +72,16 @@ BOOL CSetupMngr::CreateProgramFolder()
         pItem->m_strCaption = GetItemCaption(pFile->GetFileName());
         pItem->m_strCommand = pFile->m_strPath;
     }
-    NoteProgramFolder(m_rollback, m_strProgramFolder, items);
+    BOOL bGroupExisted = TRUE;
+    if (!JournalProgramFolder(m_journal, m_strProgramFolder, items, bGroupExisted)) {
+        Log("program folder \"%s\": not made, the journal cannot be written, error %lu",
+            static_cast<const char*>(m_strProgramFolder), GetLastError());
+        return FALSE;
+    }
     BOOL bCreated = CreateProgmanGroupWithItems(m_strProgramFolder, items);
     Log("program folder \"%s\" (%s): %s", static_cast<const char*>(m_strProgramFolder),
-        m_rollback.m_bGroupExisted ? "there before" : "new", bCreated ? "created" : "failed");
+        bGroupExisted ? "there before" : "new",
+        bCreated ? "created" : "failed");
     for (int i = 0; bCreated && i < items.GetSize(); ++i)
         Log("program item \"%s\": %s", static_cast<const char*>(items[i]->m_strCaption),
             static_cast<const char*>(items[i]->m_strCommand));

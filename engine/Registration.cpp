@@ -38,6 +38,36 @@ BOOL WaitForEnd(HANDLE hProcess, DWORD dwTimeout)
     }
 }
 
+// A library the run copied anew is unregistered when the run is undone,
+// before its file goes; one that was there before keeps its registration.
+CJournalRecord RegistrationRecord(const CJournal& journal, const CString& strPath)
+{
+    CJournalRecord record;
+    record.m_op = JOURNAL_REGISTERED;
+    record.m_strPath = strPath;
+    record.m_bExisted = TRUE;
+    for (const CJournalRecord& earlier : journal.m_records)
+        if (earlier.m_op == JOURNAL_NEW_FILE && earlier.m_strPath.CompareNoCase(strPath) == 0)
+            record.m_bExisted = FALSE;
+    return record;
+}
+
+// The library's process ends with the setup's, whatever ends the setup: a
+// setup ended midway must not leave it changing the machine after the next
+// start has undone the run, nor holding the setup's own file. Null with the
+// system's code when the job cannot be made.
+HANDLE MakeKillOnCloseJob()
+{
+    CKernelHandle job(CreateJobObjectA(nullptr, nullptr));
+    if (job.IsEmpty())
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        return nullptr;
+    return job.Detach();
+}
+
 const char* Describe(DWORD dwExitCode)
 {
     switch (dwExitCode) {
@@ -65,14 +95,24 @@ BOOL CSetupMngr::RunServerEntry(const CString& strPath, const char* pszSwitch)
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
+    CKernelHandle job(MakeKillOnCloseJob());
     if (!CreateProcessA(m_strRegistrationHost, strCommand.GetBuffer(strCommand.GetLength()), nullptr, nullptr,
-                        FALSE, 0, nullptr, nullptr, &si, &pi)) {
+                        FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
         Log("%s of %s: %s cannot be started, error %lu", pszEntry, pszPath,
             static_cast<const char*>(m_strRegistrationHost), GetLastError());
         return FALSE;
     }
     CKernelHandle process(pi.hProcess);
     CKernelHandle thread(pi.hThread);
+    // Where jobs do not nest (a setup run by a tool that put it in a job of
+    // its own, before Windows 8) the entry runs without one.
+    if (job.IsEmpty() || !AssignProcessToJobObject(job, process))
+        Log("%s of %s: runs without a job of its own, error %lu", pszEntry, pszPath, GetLastError());
+    if (ResumeThread(thread) == static_cast<DWORD>(-1)) {
+        Log("%s of %s: cannot be started, error %lu", pszEntry, pszPath, GetLastError());
+        TerminateProcess(process, ERROR_CANCELLED);
+        return FALSE;
+    }
     if (!WaitForEnd(process, m_dwRegistrationTimeout)) {
         BOOL bEnded = TerminateProcess(process, ERROR_TIMEOUT) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
         Log("%s of %s: no end within %lu ms, %s", pszEntry, pszPath, m_dwRegistrationTimeout,
@@ -111,6 +151,8 @@ BOOL CSetupMngr::RegisterDlls()
             return FALSE;
         if (!WantsRegistration(pFile->m_dwFlags, dwExists == ERROR_FILE_NOT_FOUND))
             continue;
+        if (!m_journal.Add(RegistrationRecord(m_journal, pFile->m_strPath)))
+            return FALSE;
         BOOL bRegistered = RegisterServer(pFile->m_strPath);
         Log("self-registration: %s: %s", static_cast<const char*>(pFile->m_strPath),
             bRegistered ? "registered" : "failed");
@@ -119,7 +161,6 @@ BOOL CSetupMngr::RegisterDlls()
                 ReportError(SCBE_DLLREGISTER, 0);
             return FALSE;
         }
-        m_rollback.m_registeredFiles.AddTail(pFile);
     }
     return TRUE;
 }

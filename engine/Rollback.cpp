@@ -1,5 +1,5 @@
-// Undoing a failed run from the notes the phases left, and recognising an
-// earlier installation in a destination directory.
+// Undoing a failed run, or one that ended midway, from its journal, and
+// recognising an earlier installation in a destination directory.
 #include "SetupMngr.h"
 #include "SystemKeys.h"
 
@@ -34,29 +34,22 @@ void SetTopLevelPaths(CDirNode& root, const CString& strAppDir, const CString& s
     }
 }
 
-BOOL IsListed(const CInstalledFileList& files, const CInstalledFile* pFile)
-{
-    for (POSITION pos = files.GetHeadPosition(); pos;)
-        if (files.GetNext(pos) == pFile)
-            return TRUE;
-    return FALSE;
-}
-
 const char* Outcome(BOOL bDone)
 {
     return bDone ? "done" : "failed";
 }
 
-// A key that existed gets back exactly what it held; one the run created goes.
-BOOL RestoreKey(HKEY hRoot, BOOL bWritten, BOOL bExisted, const char* pszKey, const CRegKeyCopy& old)
+BOOL IsGone(DWORD dwError)
 {
-    if (!bWritten)
+    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
+}
+
+// A file the run made goes; one it made read-only too.
+BOOL DeleteMadeFile(const CString& strPath)
+{
+    if (DeleteFileA(strPath) || IsGone(GetLastError()))
         return TRUE;
-    if (!bExisted) {
-        DeleteRegKeyTree(hRoot, pszKey);
-        return TRUE;
-    }
-    return RestoreRegKeyTree(hRoot, pszKey, old) == ERROR_SUCCESS;
+    return SetFileAttributesA(strPath, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(strPath);
 }
 
 // A count as this run left it gets back the value it had before, 0
@@ -64,19 +57,36 @@ BOOL RestoreKey(HKEY hRoot, BOOL bWritten, BOOL bExisted, const char* pszKey, co
 // has changed meanwhile keeps that change and loses only this run's one: a
 // 1 goes, a higher one is lowered, and a 0 is left alone rather than
 // wrapped round.
-void PutBackSharedCounts(const std::vector<CSharedCountNote>& notes)
+BOOL PutBackSharedCount(const CJournalRecord& record)
 {
-    for (const CSharedCountNote& note : notes) {
-        const CString& strPath = note.m_pFile->m_strPath;
-        DWORD dwCount = 0;
-        if (GetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, strPath, dwCount) != ERROR_SUCCESS)
-            continue;
-        BOOL bAsLeft = dwCount == note.m_dwWritten;
-        if (bAsLeft ? !note.m_bExisted : dwCount == 1)
-            DeleteRegValue(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, strPath);
-        else if (dwCount > 0)
-            SetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, strPath, dwCount - 1);
+    const CString& strPath = record.m_strPath;
+    DWORD dwCount = 0;
+    LONG lResult = GetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, strPath, dwCount);
+    if (lResult == ERROR_FILE_NOT_FOUND)
+        return TRUE;
+    if (lResult != ERROR_SUCCESS)
+        return FALSE;
+    BOOL bAsLeft = dwCount == record.m_dwValue;
+    if (bAsLeft ? !record.m_bExisted : dwCount == 1)
+        return DeleteRegValue(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, strPath) == ERROR_SUCCESS;
+    if (dwCount == 0)
+        return TRUE;
+    return SetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, strPath, dwCount - 1) == ERROR_SUCCESS;
+}
+
+// A key that existed gets back exactly what it held; one the run created goes.
+BOOL PutBackKey(const CJournalRecord& record)
+{
+    if (!record.m_bExisted) {
+        LONG lResult = DeleteRegKeyTree(record.m_hRoot, record.m_strPath);
+        return lResult == ERROR_SUCCESS || lResult == ERROR_FILE_NOT_FOUND;
     }
+    CRegKeyCopy copy;
+    if (!LoadRegKeyCopy(record.m_data, copy)) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    return RestoreRegKeyTree(record.m_hRoot, record.m_strPath, copy) == ERROR_SUCCESS;
 }
 
 // TRUE when the directory holds no "\Uninst.exe" or this setup's own.
@@ -122,72 +132,141 @@ BOOL ReadInstallInfo(const CString& strPath, const BYTE* pIdent, CInstallMngr& i
 }
 
 // Each step is done whatever became of the ones before: a file that cannot
-// be deleted or a registry operation that fails is passed over on its own.
-// FALSE when a value or key this run overwrote could not be written back.
+// be deleted or a registry operation that fails is passed over on its own,
+// and stays in the journal for the next start. FALSE when something the run
+// changed could not be given back.
 BOOL CSetupMngr::Rollback()
 {
     ChangeDirectory(-2);
     SetTopLevelPaths(m_root, m_strDestDir, m_strSystemDir);
-    RollbackFiles();
-
-    RollbackInfo& rb = m_rollback;
-    CSystemKeys keys(*this);
-    // The code of the last entry that could not be written back is the one told.
-    BOOL bRestored = TRUE;
-    DWORD dwError = ERROR_SUCCESS;
-    auto note = [&bRestored, &dwError](BOOL bDone) {
-        if (!bDone) {
-            bRestored = FALSE;
-            dwError = GetLastError();
-        }
-    };
-    note(RestoreKey(HKEY_LOCAL_MACHINE, rb.m_bAppPathWritten, rb.m_bAppPathExisted, keys.m_strAppPathKey,
-                    rb.m_oldAppPathKey));
-    note(RestoreKey(HKEY_LOCAL_MACHINE, rb.m_bUninstallKeyWritten, rb.m_bUninstallKeyExisted, keys.m_strUninstallKey,
-                    rb.m_oldUninstallKey));
-    PutBackSharedCounts(rb.m_sharedCounts);
-    note(RestoreKey(HKEY_CLASSES_ROOT, m_bExtKeyWritten, m_bExtKeyExisted, keys.m_strExtKey, rb.m_oldExtKey));
-    note(RestoreKey(HKEY_CLASSES_ROOT, m_bDocTypeWritten, m_bDocTypeExisted, keys.m_strDocType, rb.m_oldDocType));
-    Log("rollback: registry entries %s", bRestored ? "restored or deleted" : "not all restored");
-    if (bRestored)
-        return TRUE;
-    SetLastError(dwError);
-    return FALSE;
+    return UndoJournal();
 }
 
-// The program items first, then the libraries, while their files are still
-// there; the files back in reverse order; the directories deepest first.
-void CSetupMngr::RollbackFiles()
+BOOL CSetupMngr::FindInterruptedRun()
 {
-    RollbackInfo& rb = m_rollback;
-    if (rb.m_bProgramFolderWritten)
-        Log("rollback: %d program items removed from \"%s\": %s", rb.m_addedItems.GetSize(),
-            static_cast<const char*>(m_strProgramFolder),
-            Outcome(RemoveProgmanItems(m_strProgramFolder, rb.m_addedItems, !rb.m_bGroupExisted)));
-    // No class registration may point at a library about to be deleted.
-    for (POSITION pos = rb.m_registeredFiles.GetHeadPosition(); pos;) {
-        const CInstalledFile* pFile = rb.m_registeredFiles.GetNext(pos);
-        if (IsListed(rb.m_newFiles, pFile))
-            Log("rollback: unregistered %s: %s", static_cast<const char*>(pFile->m_strPath),
-                Outcome(UnregisterServer(pFile->m_strPath)));
+    if (m_strJournalPath.IsEmpty())
+        return FALSE;
+    return CheckFileExists(m_strJournalPath) == ERROR_SUCCESS;
+}
+
+BOOL CSetupMngr::RecoverInterruptedRun(SETUPCALLBACK pfnCallback)
+{
+    m_pfnCallback = pfnCallback;
+    if (!m_journal.Load(m_strJournalPath)) {
+        Log("recovery: the journal %s cannot be read, error %lu", static_cast<const char*>(m_strJournalPath),
+            GetLastError());
+        return FALSE;
     }
-    if (rb.m_bUninstallerNew)
-        Log("rollback: deleted %s\\Uninst.exe: %s", static_cast<const char*>(m_strDestDir),
-            Outcome(DeleteFileA(m_strDestDir + "\\Uninst.exe")));
-    for (POSITION pos = rb.m_newFiles.GetHeadPosition(); pos;) {
-        const CString& strPath = rb.m_newFiles.GetNext(pos)->m_strPath;
-        Log("rollback: deleted %s: %s", static_cast<const char*>(strPath), Outcome(DeleteFileA(strPath)));
+    if (m_journal.IsComplete()) {
+        Log("recovery: an interrupted run was complete; its kept files go");
+        FinishCompleteRun();
+        return TRUE;
     }
-    // Last kept, first back: a name kept twice ends with its oldest file.
-    for (auto it = rb.m_keptFiles.rbegin(); it != rb.m_keptFiles.rend(); ++it) {
-        CString strHome = it->GetHome();
-        Log("rollback: restored %s: %s", static_cast<const char*>(strHome), Outcome(it->Undo()));
+    Log("recovery: an interrupted run is undone, %u changes", static_cast<unsigned>(m_journal.m_records.size()));
+    return UndoJournal();
+}
+
+// Newest first: the program items and registrations before the files they
+// name, each file back before its directory goes.
+BOOL CSetupMngr::UndoJournal()
+{
+    std::vector<CJournalRecord> left;
+    const std::vector<CJournalRecord>& records = m_journal.m_records;
+    for (auto it = records.rbegin(); it != records.rend(); ++it)
+        if (!UndoRecord(*it))
+            left.insert(left.begin(), *it);
+    DWORD dwError = GetLastError();
+    std::vector<CJournalRecord> remaining(left);
+    if (!m_journal.Rewrite(remaining))
+        Log("rollback: the journal cannot be rewritten, error %lu", GetLastError());
+    Log("rollback: %s", left.empty() ? "complete" : "incomplete, what was not given back stays in the journal");
+    SetLastError(dwError);
+    return left.empty();
+}
+
+BOOL CSetupMngr::UndoRecord(const CJournalRecord& record)
+{
+    const char* pszPath = record.m_strPath;
+    BOOL bDone = TRUE;
+    switch (record.m_op) {
+    case JOURNAL_DIRECTORY:
+        // One that is not empty held something before the run, or something
+        // the run could not take back.
+        bDone = RemoveDirectoryA(pszPath) || IsGone(GetLastError());
+        Log("rollback: removed directory %s: %s", pszPath, bDone ? "done" : "kept, not empty");
+        return TRUE;
+    case JOURNAL_NEW_FILE:
+    case JOURNAL_KEPT_FILE:
+        return UndoFile(record);
+    case JOURNAL_REGISTRY_KEY:
+        bDone = PutBackKey(record);
+        Log("rollback: registry key %s %s: %s", pszPath, record.m_bExisted ? "restored" : "deleted", Outcome(bDone));
+        return bDone;
+    case JOURNAL_SHARED_COUNT:
+        bDone = PutBackSharedCount(record);
+        Log("rollback: shared count of %s: %s", pszPath, Outcome(bDone));
+        return bDone;
+    case JOURNAL_REGISTERED:
+        if (record.m_bExisted || IsGone(CheckFileExists(pszPath)))
+            return TRUE;
+        // A library that cannot unregister is passed over, as at its
+        // registration: no class may point at it, but its file goes all
+        // the same.
+        Log("rollback: unregistered %s: %s", pszPath, Outcome(UnregisterServer(record.m_strPath)));
+        return TRUE;
+    case JOURNAL_PROGRAM_GROUP:
+    case JOURNAL_PROGRAM_ITEM:
+        return UndoProgramFolder(record);
+    default:
+        return TRUE;
     }
-    // A directory that is not empty held something before the run, or
-    // something the run could not take back.
-    for (int i = rb.m_createdDirs.GetSize() - 1; i >= 0; --i)
-        Log("rollback: removed directory %s: %s", static_cast<const char*>(rb.m_createdDirs[i]),
-            Outcome(RemoveDirectoryA(rb.m_createdDirs[i])));
+}
+
+// The temporary file goes; the new file goes, or the kept one comes back
+// over it. A kept file that is not there was never moved aside.
+BOOL CSetupMngr::UndoFile(const CJournalRecord& record)
+{
+    const char* pszPath = record.m_strPath;
+    if (!record.m_strTemp.IsEmpty() && !DeleteMadeFile(record.m_strTemp))
+        Log("rollback: temporary file %s: failed, error %lu", static_cast<const char*>(record.m_strTemp),
+            GetLastError());
+    if (record.m_op == JOURNAL_NEW_FILE) {
+        BOOL bDeleted = DeleteMadeFile(record.m_strPath);
+        Log("rollback: deleted %s: %s", pszPath, Outcome(bDeleted));
+        return bDeleted;
+    }
+    if (IsGone(CheckFileExists(record.m_strKept)))
+        return TRUE;
+    BOOL bBack = MoveFileExA(record.m_strKept, pszPath, MOVEFILE_REPLACE_EXISTING);
+    Log("rollback: restored %s: %s", pszPath, Outcome(bBack));
+    return bBack;
+}
+
+// Only what the run added goes; a link that was there gets its bytes back.
+BOOL CSetupMngr::UndoProgramFolder(const CJournalRecord& record)
+{
+    const char* pszGroup = record.m_strPath;
+    CStringArray captions;
+    if (record.m_op == JOURNAL_PROGRAM_GROUP) {
+        if (!record.m_bExisted)
+            Log("rollback: program folder \"%s\" removed when empty: %s", pszGroup,
+                Outcome(RemoveProgmanItems(pszGroup, captions, TRUE)));
+        return TRUE;
+    }
+    const char* pszCaption = record.m_strKept;
+    if (!record.m_bExisted) {
+        captions.Add(record.m_strKept);
+        Log("rollback: program item \"%s\" removed: %s", pszCaption,
+            Outcome(RemoveProgmanItems(pszGroup, captions, FALSE)));
+        return TRUE;
+    }
+    if (record.m_data.empty())
+        return TRUE;
+    CString strFolder = GetProgmanGroupFolder(pszGroup);
+    DWORD dwWritten = strFolder.IsEmpty() ? ERROR_PATH_NOT_FOUND
+                                          : WriteFileBytes(GetProgmanItemLink(strFolder, pszCaption), record.m_data);
+    Log("rollback: program item \"%s\" given back: %s", pszCaption, Outcome(dwWritten == ERROR_SUCCESS));
+    return dwWritten == ERROR_SUCCESS;
 }
 
 // Whatever the answer, m_pPrevInstall afterwards holds only an earlier

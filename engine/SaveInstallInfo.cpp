@@ -5,24 +5,72 @@
 // failure, gives it back. No temporary file outlives the save.
 #include "SetupMngr.h"
 
+#include "framework/CHandle.h"
 #include "platform/FileUtil.h"
 
 #include <new>
+
+namespace {
+// A kept file may have been read-only, which refuses its deletion; one in
+// use goes at the next restart.
+void DeleteKeptFile(const CString& strPath)
+{
+    if (DeleteFileA(strPath) || GetLastError() == ERROR_FILE_NOT_FOUND)
+        return;
+    if (SetFileAttributesA(strPath, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(strPath))
+        return;
+    MoveFileExA(strPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// The originals go only once what replaced them has reached the disk: the
+// machine may stop at any moment after.
+void FlushReplacements(const std::vector<CJournalRecord>& records)
+{
+    for (const CJournalRecord& record : records) {
+        if (record.m_op != JOURNAL_KEPT_FILE)
+            continue;
+        CFileHandle file(CreateFileA(record.m_strPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.IsEmpty())
+            FlushFileBuffers(file);
+    }
+}
+
+// A kept name that a later record of the run made its target holds a
+// product file now; the file once kept there went aside again, under the
+// later record's kept name, and goes from there.
+BOOL IsTargetAfter(const std::vector<CJournalRecord>& records, size_t nIndex)
+{
+    const CString& strKept = records[nIndex].m_strKept;
+    for (size_t i = nIndex + 1; i < records.size(); ++i) {
+        const CJournalRecord& later = records[i];
+        if ((later.m_op == JOURNAL_NEW_FILE || later.m_op == JOURNAL_KEPT_FILE)
+            && later.m_strPath.CompareNoCase(strKept) == 0)
+            return TRUE;
+    }
+    return FALSE;
+}
+}
 
 BOOL CSetupMngr::SaveInstallInfo()
 {
     CString strTarget = m_strDestDir + "\\Setup.inf";
     // Declared before the file, so that the file is closed before it goes.
-    CFileGuard temp(MakeTempFileName(m_strDestDir, ""));
+    CFileGuard temp;
     CFile file;
+    // A destination that went since the copy has no room for a temporary
+    // file: a failure without a message of its own.
+    DWORD dwDir = CheckDirectoryExists(m_strDestDir);
+    if (dwDir != ERROR_SUCCESS) {
+        ReportError(SCBE_GENERAL, 0);
+        SetLastError(dwDir);
+        return FALSE;
+    }
     try {
-        if (temp.IsEmpty())
-            CFileException::ThrowOsError(static_cast<LONG>(GetLastError()), strTarget);
+        OpenTempFileBeside(file, m_strDestDir, strTarget, temp);
         DWORD dwExists = CheckFileExists(strTarget);
         if (dwExists != ERROR_SUCCESS && dwExists != ERROR_FILE_NOT_FOUND)
             return FALSE;
-
-        file.Open(temp.GetPath(), CFile::modeCreate | CFile::modeWrite);
         CArchive ar(&file, CArchive::store, 4096);
         Serialize(ar);
         ar.Close();
@@ -42,10 +90,24 @@ BOOL CSetupMngr::SaveInstallInfo()
     return FALSE;
 }
 
-// Nothing after the saved information can fail the run.
+// Nothing after the saved information can fail the run: from the complete
+// mark on, a run that ends midway is finished by the next start, not undone.
 void CSetupMngr::ReleaseKeptFiles()
 {
-    for (CFileGuard& kept : m_rollback.m_keptFiles)
-        kept.Commit();
-    m_rollback.m_keptFiles.clear();
+    FlushReplacements(m_journal.m_records);
+    CJournalRecord complete;
+    complete.m_op = JOURNAL_COMPLETE;
+    if (!m_journal.Add(complete))
+        Log("journal: the complete mark cannot be written, error %lu", GetLastError());
+    FinishCompleteRun();
+}
+
+void CSetupMngr::FinishCompleteRun()
+{
+    const std::vector<CJournalRecord>& records = m_journal.m_records;
+    for (size_t i = 0; i < records.size(); ++i)
+        if (records[i].m_op == JOURNAL_KEPT_FILE && !IsTargetAfter(records, i))
+            DeleteKeptFile(records[i].m_strKept);
+    if (!m_journal.Rewrite(std::vector<CJournalRecord>()))
+        Log("journal: cannot be removed, error %lu", GetLastError());
 }

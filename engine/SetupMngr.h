@@ -4,7 +4,8 @@
 // thread's last-error value (a setup error code or the system's own).
 #pragma once
 
-#include "RollbackInfo.h"
+#include "FileGuard.h"
+#include "Journal.h"
 #include "SetupErrors.h"
 
 #include "model/InstallMngr.h"
@@ -24,6 +25,13 @@ public:
     BOOL CreateProgramFolder();
     BOOL SaveInstallInfo();
     BOOL Rollback();
+
+    // Before anything else: TRUE when a run that ended midway left its
+    // journal. Recovering undoes that run, or finishes it when it was
+    // complete; FALSE when something could not be given back, which then
+    // stays in the journal for the next start.
+    BOOL FindInterruptedRun();
+    BOOL RecoverInterruptedRun(SETUPCALLBACK pfnCallback);
 
     // Whether a tree read from a medium can be installed: the application
     // and system directories at its top, and below them only names that
@@ -56,9 +64,19 @@ public:
     void ReportError(int nError, INT_PTR lArg);
     // A line for the log of the run, through the callback.
     void Log(const char* pszFormat, ...);
+    // Makes a new "Fil" temporary file beside its target, its record in the
+    // journal first, and opens it for writing. Throws the framework's file
+    // exception, in the target's name.
+    void OpenTempFileBeside(CFile& out, const CString& strDir, const CString& strTarget, CFileGuard& temp);
     // Moves a finished temporary file to its target; a file there is kept
-    // aside for a rollback. Throws the framework's file exception.
+    // aside under a "Fil" name for a rollback. Throws the framework's file
+    // exception.
     void MoveIntoPlace(CFileGuard& temp, const CString& strTarget, BOOL bTargetExists);
+    // Makes each missing level of strDir, each journaled before it is made;
+    // the topmost new one gets pTopSecurity and is named in strTopCreated.
+    BOOL MakeDirectory(const CString& strDir, SECURITY_ATTRIBUTES* pTopSecurity, CString& strTopCreated);
+    BOOL MakeJournaledDirectory(const CString& strDir, SECURITY_ATTRIBUTES* pSecurity);
+    void KeepAside(CJournalRecord& record);
     void EnterDirectory(CDirNode* pNode);
     void ChangeDirectory(int nIndex);
     CDirNode* GetChildNode(int nIndex);
@@ -75,11 +93,10 @@ public:
     // scanner looking at each file it touches.
     DWORD m_dwRegistrationTimeout = 5 * 60 * 1000;
 
-    RollbackInfo m_rollback;
-    BOOL m_bExtKeyWritten = FALSE;
-    BOOL m_bExtKeyExisted = FALSE;
-    BOOL m_bDocTypeWritten = FALSE;
-    BOOL m_bDocTypeExisted = FALSE;
+    // Every change of the run, in order, for a rollback now or at the next
+    // start. An empty path keeps the journal in memory only.
+    CJournal m_journal;
+    CString m_strJournalPath;
     ATOM m_atomApp = 0;
     ATOM m_atomSystem = 0;
     CSetupMngr* m_pPrevInstall = nullptr;
@@ -89,7 +106,13 @@ public:
 private:
     BOOL ReadSetupData();
     BOOL RunServerEntry(const CString& strPath, const char* pszSwitch);
-    // The run is complete: the files it kept for a rollback go.
+    // The run is complete: the files it kept for a rollback go, and then
+    // the journal.
     void ReleaseKeptFiles();
-    void RollbackFiles();
+    void FinishCompleteRun();
+    // Undoes the journal newest first; what could not be undone stays in it.
+    BOOL UndoJournal();
+    BOOL UndoRecord(const CJournalRecord& record);
+    BOOL UndoFile(const CJournalRecord& record);
+    BOOL UndoProgramFolder(const CJournalRecord& record);
 };

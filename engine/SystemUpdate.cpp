@@ -1,9 +1,8 @@
 // The system update: App Paths, the uninstall entry, shared-library counts
-// and the document type. Whatever is about to be overwritten is noted for
-// the rollback first (the document type and the extension key whole, with
-// their subkeys), and every note is made the moment its key or value is
-// touched, so that a failure at any step leaves notes that describe exactly
-// what has changed.
+// and the document type. Each key the run writes is kept whole in the
+// journal (values, subkeys, or that it was not there) before it is
+// touched, and each count before it is written, so that a failure or an
+// end at any step leaves records that describe exactly what has changed.
 #include "SetupMngr.h"
 #include "SystemKeys.h"
 
@@ -18,14 +17,26 @@ const DWORD SHORT_PATH_BUFFER = 260;
 // The longest text the registry helpers write (stored with its zero).
 const int OPEN_COMMAND_MAX_CHARS = 259;
 
-// Notes whether the key is there; a failure other than "not found" is the
-// caller's failure.
-LONG NoteKeyExists(HKEY hRoot, const char* pszKey, BOOL& bExisted)
+// Journals what the key holds, or that it is not there, before the run
+// writes it. A failure to read it is the caller's failure.
+LONG JournalKey(CSetupMngr& mngr, HKEY hRoot, const char* pszKey)
 {
+    CJournalRecord record;
+    record.m_op = JOURNAL_REGISTRY_KEY;
+    record.m_hRoot = hRoot;
+    record.m_strPath = pszKey;
     LONG lResult = RegKeyExists(hRoot, pszKey);
-    if (lResult == ERROR_SUCCESS)
-        bExisted = TRUE;
-    return lResult == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : lResult;
+    if (lResult == ERROR_SUCCESS) {
+        CRegKeyCopy copy;
+        lResult = SaveRegKeyTree(hRoot, pszKey, copy);
+        if (lResult != ERROR_SUCCESS)
+            return lResult;
+        record.m_bExisted = TRUE;
+        StoreRegKeyCopy(copy, record.m_data);
+    } else if (lResult != ERROR_FILE_NOT_FOUND) {
+        return lResult;
+    }
+    return mngr.m_journal.Add(record) ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());
 }
 
 const char* RootName(HKEY hRoot)
@@ -46,40 +57,15 @@ LONG WriteString(CSetupMngr& mngr, HKEY hRoot, const char* pszKey, const char* p
     return lResult;
 }
 
-// A value that is not there reads as empty: a key an interrupted run or
-// another program left with one value only must not fail every later run.
-// So does one the text helpers cannot take (longer, or not text): the key
-// kept whole beside it is what the rollback writes back.
-LONG KeepOldValue(const char* pszKey, const char* pszName, CString& strValue)
+// Journals the key, creates it, then writes its two values.
+LONG WriteKeyValues(CSetupMngr& mngr, const char* pszKey, const char* pszFirst, const char* pszFirstText,
+                    const char* pszSecond, const char* pszSecondText)
 {
-    LONG lResult = GetRegString(HKEY_LOCAL_MACHINE, pszKey, pszName, strValue);
-    if (lResult != ERROR_FILE_NOT_FOUND && lResult != ERROR_MORE_DATA && lResult != ERROR_INVALID_DATATYPE)
-        return lResult;
-    strValue.Empty();
-    return ERROR_SUCCESS;
-}
-
-// Keeps the two values of a key that existed before they are overwritten,
-// and the key whole, which the rollback writes back.
-LONG KeepOldValues(const char* pszKey, const char* pszFirst, CString& strFirst, const char* pszSecond,
-                   CString& strSecond, CRegKeyCopy& oldKey)
-{
-    LONG lResult = KeepOldValue(pszKey, pszFirst, strFirst);
+    LONG lResult = JournalKey(mngr, HKEY_LOCAL_MACHINE, pszKey);
     if (lResult == ERROR_SUCCESS)
-        lResult = KeepOldValue(pszKey, pszSecond, strSecond);
-    if (lResult == ERROR_SUCCESS)
-        lResult = SaveRegKeyTree(HKEY_LOCAL_MACHINE, pszKey, oldKey);
-    return lResult;
-}
-
-// Creates the key, notes it as written, then writes its two values.
-LONG WriteKeyValues(CSetupMngr& mngr, const char* pszKey, BOOL& bWritten, const char* pszFirst,
-                    const char* pszFirstText, const char* pszSecond, const char* pszSecondText)
-{
-    LONG lResult = CreateRegKey(HKEY_LOCAL_MACHINE, pszKey);
+        lResult = CreateRegKey(HKEY_LOCAL_MACHINE, pszKey);
     if (lResult != ERROR_SUCCESS)
         return lResult;
-    bWritten = TRUE;
     lResult = WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, pszFirst, pszFirstText);
     if (lResult != ERROR_SUCCESS)
         return lResult;
@@ -151,24 +137,19 @@ BOOL CountSharedFiles(CSetupMngr& mngr)
         } else {
             return FALSE;
         }
-        if (SetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, pFile->m_strPath, dwCount)
-            != ERROR_SUCCESS)
+        CJournalRecord record;
+        record.m_op = JOURNAL_SHARED_COUNT;
+        record.m_strPath = pFile->m_strPath;
+        record.m_bExisted = lResult == ERROR_SUCCESS;
+        record.m_dwValue = dwCount;
+        if (!mngr.m_journal.Add(record)
+            || SetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, pFile->m_strPath, dwCount) != ERROR_SUCCESS)
             return FALSE;
-        mngr.m_rollback.m_sharedCounts.push_back({pFile, lResult == ERROR_SUCCESS, dwCount});
         mngr.Log("registry written: HKEY_LOCAL_MACHINE\\%s, %s = %lu (%s)", SYSKEY_SHARED_DLLS,
                  static_cast<const char*>(pFile->m_strPath), static_cast<unsigned long>(dwCount),
                  lResult == ERROR_SUCCESS ? "raised by one" : "was not set");
     }
     return TRUE;
-}
-
-// Notes whether the key is there and, when it is, keeps all it holds.
-LONG KeepKeyTree(const char* pszKey, BOOL& bExisted, CRegKeyCopy& copy)
-{
-    LONG lResult = NoteKeyExists(HKEY_CLASSES_ROOT, pszKey, bExisted);
-    if (lResult != ERROR_SUCCESS || !bExisted)
-        return lResult;
-    return SaveRegKeyTree(HKEY_CLASSES_ROOT, pszKey, copy);
 }
 
 // Writes a number value and logs it beside the value it replaces.
@@ -207,10 +188,9 @@ BOOL DescribeProduct(CSetupMngr& mngr, const CSystemKeys& keys)
 // The document type with its open command, and the extension that names it.
 BOOL RegisterDocumentType(CSetupMngr& mngr, const CSystemKeys& keys)
 {
-    if (KeepKeyTree(keys.m_strDocType, mngr.m_bDocTypeExisted, mngr.m_rollback.m_oldDocType) != ERROR_SUCCESS
+    if (JournalKey(mngr, HKEY_CLASSES_ROOT, keys.m_strDocType) != ERROR_SUCCESS
         || CreateRegKey(HKEY_CLASSES_ROOT, keys.m_strDocType) != ERROR_SUCCESS)
         return FALSE;
-    mngr.m_bDocTypeWritten = TRUE;
     if (WriteString(mngr, HKEY_CLASSES_ROOT, keys.m_strDocType, nullptr, DOC_TYPE_DESCRIPTION) != ERROR_SUCCESS)
         return FALSE;
 
@@ -219,11 +199,8 @@ BOOL RegisterDocumentType(CSetupMngr& mngr, const CSystemKeys& keys)
         || WriteString(mngr, HKEY_CLASSES_ROOT, keys.m_strOpenCommandKey, nullptr, strCommand) != ERROR_SUCCESS)
         return FALSE;
 
-    if (KeepKeyTree(keys.m_strExtKey, mngr.m_bExtKeyExisted, mngr.m_rollback.m_oldExtKey) != ERROR_SUCCESS)
+    if (JournalKey(mngr, HKEY_CLASSES_ROOT, keys.m_strExtKey) != ERROR_SUCCESS)
         return FALSE;
-    // Noted before the write: a write that creates the key and then fails
-    // has still touched it.
-    mngr.m_bExtKeyWritten = TRUE;
     return WriteString(mngr, HKEY_CLASSES_ROOT, keys.m_strExtKey, nullptr, keys.m_strDocType) == ERROR_SUCCESS
            && WriteString(mngr, HKEY_CLASSES_ROOT, keys.m_strShellNewKey, "NullFile", "") == ERROR_SUCCESS;
 }
@@ -232,30 +209,14 @@ BOOL RegisterDocumentType(CSetupMngr& mngr, const CSystemKeys& keys)
 BOOL CSetupMngr::UpdateSystem()
 {
     CSystemKeys keys(*this);
-    RollbackInfo& rb = m_rollback;
-
-    if (NoteKeyExists(HKEY_LOCAL_MACHINE, keys.m_strAppPathKey, rb.m_bAppPathExisted) != ERROR_SUCCESS)
-        return FALSE;
-    if (rb.m_bAppPathExisted
-        && KeepOldValues(keys.m_strAppPathKey, nullptr, rb.m_strOldAppPath, "Path", rb.m_strOldAppPathDir,
-                         rb.m_oldAppPathKey) != ERROR_SUCCESS)
-        return FALSE;
-    if (NoteKeyExists(HKEY_LOCAL_MACHINE, keys.m_strUninstallKey, rb.m_bUninstallKeyExisted)
+    if (WriteKeyValues(*this, keys.m_strAppPathKey, nullptr, keys.m_strMainPath, "Path", m_strDestDir)
         != ERROR_SUCCESS)
-        return FALSE;
-    if (rb.m_bUninstallKeyExisted
-        && KeepOldValues(keys.m_strUninstallKey, "DisplayName", rb.m_strOldDisplayName, "UninstallString",
-                         rb.m_strOldUninstallString, rb.m_oldUninstallKey) != ERROR_SUCCESS)
-        return FALSE;
-
-    if (WriteKeyValues(*this, keys.m_strAppPathKey, rb.m_bAppPathWritten, nullptr, keys.m_strMainPath,
-                       "Path", m_strDestDir) != ERROR_SUCCESS)
         return FALSE;
     // The uninstall command is a command line that the system and
     // deployment tools run: its path is quoted, as the destination may
     // hold a space.
-    if (WriteKeyValues(*this, keys.m_strUninstallKey, rb.m_bUninstallKeyWritten, "DisplayName",
-                       m_strProductName, "UninstallString", "\"" + m_strDestDir + "\\Uninst.exe\"")
+    if (WriteKeyValues(*this, keys.m_strUninstallKey, "DisplayName", m_strProductName, "UninstallString",
+                       "\"" + m_strDestDir + "\\Uninst.exe\"")
             != ERROR_SUCCESS
         || !DescribeProduct(*this, keys))
         return FALSE;

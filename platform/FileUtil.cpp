@@ -1,5 +1,7 @@
 #include "FileUtil.h"
 
+#include "framework/CHandle.h"
+
 #include <cctype>
 #include <climits>
 #include <cstring>
@@ -225,6 +227,47 @@ CString GetModulePath()
     char szPath[PATH_MAX_CHARS];
     DWORD dwLength = GetModuleFileNameA(nullptr, szPath, PATH_MAX_CHARS);
     return dwLength > 0 && dwLength < PATH_MAX_CHARS ? CString(szPath) : CString();
+}
+
+DWORD ReadFileBytes(const char* pszPath, std::vector<BYTE>& data)
+{
+    data.clear();
+    // Read while another may still write it: a journal its run holds open.
+    CFileHandle file(CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (file.IsEmpty() || !GetFileSizeEx(file, &size))
+        return GetLastError();
+    if (size.QuadPart > 0x7FFFFFFF)
+        return ERROR_FILE_TOO_LARGE;
+    data.resize(static_cast<size_t>(size.QuadPart));
+    DWORD dwRead = 0;
+    if (!data.empty() && !ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &dwRead, nullptr))
+        return GetLastError();
+    data.resize(dwRead);
+    return ERROR_SUCCESS;
+}
+
+DWORD WriteFileBytes(const char* pszPath, const std::vector<BYTE>& data)
+{
+    CFileHandle file(CreateFileA(pszPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.IsEmpty())
+        return GetLastError();
+    DWORD dwWritten = 0;
+    if (!data.empty() && !WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &dwWritten, nullptr))
+        return GetLastError();
+    if (dwWritten != data.size())
+        return ERROR_WRITE_FAULT;
+    return file.Close() ? ERROR_SUCCESS : GetLastError();
+}
+
+CString GetJournalPath()
+{
+    char szWindows[MAX_PATH];
+    UINT nLength = GetWindowsDirectoryA(szWindows, MAX_PATH);
+    if (nLength == 0 || nLength >= MAX_PATH)
+        return CString();
+    return CString(szWindows) + "\\Setup.jnl";
 }
 
 CString MakeTempFileName(const char* pszDir, const char* pszExt)

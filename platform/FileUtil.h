@@ -7,6 +7,8 @@
 #include "framework/CArray.h"
 #include "framework/CString.h"
 
+#include <vector>
+
 // Drive numbers: 1 = A: ... 26 = Z:.
 // Free bytes of the drive; 4 GB and more read as 0xFFFFFFFF. The out value
 // is left alone when the drive cannot be asked.
@@ -38,6 +40,14 @@ BOOL IsValidDestinationPath(const char* pszPath);
 CString GetTempDirectory();
 // The running program's file; empty on failure.
 CString GetModulePath();
+// The whole file into data: 0, or the system's code (ERROR_FILE_NOT_FOUND
+// or ERROR_PATH_NOT_FOUND when it is not there).
+DWORD ReadFileBytes(const char* pszPath, std::vector<BYTE>& data);
+// Makes the file hold exactly data: 0, or the system's code.
+DWORD WriteFileBytes(const char* pszPath, const std::vector<BYTE>& data);
+// The journal of a setup run: in the Windows directory, where only
+// administrators may write, so that the next run finds it. Empty on failure.
+CString GetJournalPath();
 // An unused "Fil" name in pszDir (empty: the temporary directory). Without
 // an extension the system picks the number and creates the empty file; with
 // one, the first free "Fil<n>.<ext>" is returned and nothing is created.

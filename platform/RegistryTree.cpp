@@ -186,3 +186,112 @@ LONG RestoreRegKeyTree(HKEY hRoot, const char* pszKey, const CRegKeyCopy& copy)
         SetLastError(static_cast<DWORD>(lResult));
     return lResult;
 }
+
+namespace {
+// Each count and length is a DWORD; names are UTF-16, data as read.
+void StoreDword(DWORD dw, std::vector<BYTE>& data)
+{
+    for (int i = 0; i < 4; ++i)
+        data.push_back(static_cast<BYTE>(dw >> (8 * i)));
+}
+
+void StoreName(const std::wstring& strName, std::vector<BYTE>& data)
+{
+    StoreDword(static_cast<DWORD>(strName.size()), data);
+    for (wchar_t c : strName) {
+        data.push_back(static_cast<BYTE>(c & 0xFF));
+        data.push_back(static_cast<BYTE>((c >> 8) & 0xFF));
+    }
+}
+
+class CCopyReader {
+public:
+    explicit CCopyReader(const std::vector<BYTE>& data) : m_data(data) {}
+
+    BOOL ReadDword(DWORD& dw)
+    {
+        if (m_data.size() - m_nPos < 4)
+            return FALSE;
+        dw = 0;
+        for (int i = 0; i < 4; ++i)
+            dw |= static_cast<DWORD>(m_data[m_nPos++]) << (8 * i);
+        return TRUE;
+    }
+
+    BOOL ReadName(std::wstring& strName)
+    {
+        DWORD cch = 0;
+        if (!ReadDword(cch) || (m_data.size() - m_nPos) / 2 < cch)
+            return FALSE;
+        strName.resize(cch);
+        for (DWORD i = 0; i < cch; ++i, m_nPos += 2)
+            strName[i] = static_cast<wchar_t>(m_data[m_nPos] | (m_data[m_nPos + 1] << 8));
+        return TRUE;
+    }
+
+    BOOL ReadBytes(std::vector<BYTE>& bytes)
+    {
+        DWORD cb = 0;
+        if (!ReadDword(cb) || m_data.size() - m_nPos < cb)
+            return FALSE;
+        bytes.assign(m_data.begin() + static_cast<std::ptrdiff_t>(m_nPos),
+                     m_data.begin() + static_cast<std::ptrdiff_t>(m_nPos + cb));
+        m_nPos += cb;
+        return TRUE;
+    }
+
+    BOOL ReadKey(CRegKeyCopy& copy, int nDepth)
+    {
+        DWORD nValues = 0;
+        if (nDepth > REG_MAX_DEPTH || !ReadName(copy.m_strName) || !ReadDword(nValues))
+            return FALSE;
+        for (DWORD i = 0; i < nValues; ++i) {
+            CRegValueCopy value;
+            if (!ReadName(value.m_strName) || !ReadDword(value.m_dwType) || !ReadBytes(value.m_data))
+                return FALSE;
+            copy.m_values.push_back(value);
+        }
+        DWORD nSubkeys = 0;
+        if (!ReadDword(nSubkeys))
+            return FALSE;
+        for (DWORD i = 0; i < nSubkeys; ++i) {
+            CRegKeyCopy subkey;
+            if (!ReadKey(subkey, nDepth + 1))
+                return FALSE;
+            copy.m_subkeys.push_back(subkey);
+        }
+        return TRUE;
+    }
+
+    BOOL AtEnd() const { return m_nPos == m_data.size(); }
+
+private:
+    // The registry nests keys at most 512 deep.
+    static const int REG_MAX_DEPTH = 512;
+
+    const std::vector<BYTE>& m_data;
+    size_t m_nPos = 0;
+};
+}
+
+void StoreRegKeyCopy(const CRegKeyCopy& copy, std::vector<BYTE>& data)
+{
+    StoreName(copy.m_strName, data);
+    StoreDword(static_cast<DWORD>(copy.m_values.size()), data);
+    for (const CRegValueCopy& value : copy.m_values) {
+        StoreName(value.m_strName, data);
+        StoreDword(value.m_dwType, data);
+        StoreDword(static_cast<DWORD>(value.m_data.size()), data);
+        data.insert(data.end(), value.m_data.begin(), value.m_data.end());
+    }
+    StoreDword(static_cast<DWORD>(copy.m_subkeys.size()), data);
+    for (const CRegKeyCopy& subkey : copy.m_subkeys)
+        StoreRegKeyCopy(subkey, data);
+}
+
+BOOL LoadRegKeyCopy(const std::vector<BYTE>& data, CRegKeyCopy& copy)
+{
+    copy = CRegKeyCopy();
+    CCopyReader reader(data);
+    return reader.ReadKey(copy, 0) && reader.AtEnd();
+}

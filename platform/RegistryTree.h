@@ -33,3 +33,8 @@ LONG SaveRegKeyTree(HKEY hRoot, const char* pszKey, CRegKeyCopy& copy);
 // The key itself is kept (so that it keeps its options and security) or
 // created when missing.
 LONG RestoreRegKeyTree(HKEY hRoot, const char* pszKey, const CRegKeyCopy& copy);
+
+// The copy as bytes, for a record that must outlive the process, and back.
+// FALSE when the bytes are not a whole copy.
+void StoreRegKeyCopy(const CRegKeyCopy& copy, std::vector<BYTE>& data);
+BOOL LoadRegKeyCopy(const std::vector<BYTE>& data, CRegKeyCopy& copy);

@@ -6,6 +6,8 @@
 #   build.sh demo       what the demo runs on the x86_64 build: Setup.exe of
 #                       both builds, the product, mkmedium, the GUI driver
 #   build.sh demo-i686  what the demo runs on the shipped build alone
+#   build.sh faults     the fault tests and what they run, on the x86_64 build
+#   build.sh faults-i686  the same on the shipped build alone
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode="${1:-all}"
@@ -35,8 +37,12 @@ case "$mode" in
     build_tree x86_64 "${demo_targets[@]}" ;;
   demo-i686)
     build_tree i686 "${demo_targets[@]}" ;;
+  faults)
+    build_tree x86_64 test_faults winewarm ;;
+  faults-i686)
+    build_tree i686 test_faults winewarm ;;
   *)
-    echo "usage: build.sh [all|demo|demo-i686]" >&2
+    echo "usage: build.sh [all|demo|demo-i686|faults|faults-i686]" >&2
     exit 2 ;;
 esac
 echo "built ($mode)"

@@ -52,6 +52,14 @@ public:
         return static_cast<long>(dwCode);
     }
 
+    // Ends the program at once, as the task manager or a power cut would:
+    // true when it was still running, so that it ended with nExitCode.
+    bool Kill(UINT nExitCode)
+    {
+        TerminateProcess(m_process, nExitCode);
+        return WaitForExit(10000) == static_cast<long>(nExitCode);
+    }
+
     DWORD Id() const { return m_dwId; }
 
 private:

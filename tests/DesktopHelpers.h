@@ -1,4 +1,4 @@
-// For tests that create program groups: the target of a group's shortcut,
+// For tests that create program groups: what a group's shortcut starts,
 // and the helper processes that the desktop's explorer, which serves Program
 // Manager, starts meanwhile, ended when the test is done.
 #pragma once
@@ -9,29 +9,62 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
-inline std::string LinkTarget(const std::string& strLink)
+// Calls read with the shortcut loaded; false when it cannot be loaded.
+inline bool ReadLink(const std::string& strLink, const std::function<void(IShellLinkA*)>& read)
 {
-    std::string strTarget;
     IShellLinkA* pLink = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 reinterpret_cast<void**>(&pLink))))
-        return strTarget;
+        return false;
+    bool bLoaded = false;
     IPersistFile* pFile = nullptr;
     if (SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile)))) {
         WCHAR wsz[MAX_PATH];
-        char sz[MAX_PATH] = "";
-        if (MultiByteToWideChar(CP_ACP, 0, strLink.c_str(), -1, wsz, MAX_PATH)
-            && SUCCEEDED(pFile->Load(wsz, STGM_READ))
-            && SUCCEEDED(pLink->GetPath(sz, MAX_PATH, nullptr, 0)))
-            strTarget = sz;
+        bLoaded = MultiByteToWideChar(CP_ACP, 0, strLink.c_str(), -1, wsz, MAX_PATH)
+                  && SUCCEEDED(pFile->Load(wsz, STGM_READ));
         pFile->Release();
     }
+    if (bLoaded)
+        read(pLink);
     pLink->Release();
-    return strTarget;
+    return bLoaded;
+}
+
+inline std::string LinkTarget(const std::string& strLink)
+{
+    char sz[MAX_PATH] = "";
+    ReadLink(strLink, [&sz](IShellLinkA* pLink) {
+        if (FAILED(pLink->GetPath(sz, MAX_PATH, nullptr, 0)))
+            sz[0] = '\0';
+    });
+    return sz;
+}
+
+// What a shortcut starts and how it shows: target, arguments, working
+// directory, description, icon and window state, without the dates of the
+// target that its bytes hold.
+inline std::string LinkSettings(const std::string& strLink)
+{
+    std::string strSettings = "unreadable";
+    ReadLink(strLink, [&strSettings](IShellLinkA* pLink) {
+        char szPath[MAX_PATH] = "", szArguments[MAX_PATH] = "", szDir[MAX_PATH] = "", szDescription[MAX_PATH] = "",
+             szIcon[MAX_PATH] = "";
+        int nIcon = 0, nShow = 0;
+        pLink->GetPath(szPath, MAX_PATH, nullptr, 0);
+        pLink->GetArguments(szArguments, MAX_PATH);
+        pLink->GetWorkingDirectory(szDir, MAX_PATH);
+        pLink->GetDescription(szDescription, MAX_PATH);
+        pLink->GetIconLocation(szIcon, MAX_PATH, &nIcon);
+        pLink->GetShowCmd(&nShow);
+        strSettings = std::string(szPath) + " | " + szArguments + " | " + szDir + " | " + szDescription + " | "
+                      + szIcon + "," + std::to_string(nIcon) + " | " + std::to_string(nShow);
+    });
+    return strSettings;
 }
 
 struct CProcessInfo {

@@ -173,6 +173,28 @@ private:
     bool m_bMade = false;
 };
 
+// The journal records a copy phase makes, for tests that stage its work.
+inline void Journal(CSetupMngr& mngr, JournalOp op, const std::string& strPath, const std::string& strKept = "")
+{
+    CJournalRecord record;
+    record.m_op = op;
+    record.m_strPath = strPath.c_str();
+    record.m_strKept = strKept.c_str();
+    ASSERT_TRUE(mngr.m_journal.Add(record)) << "error " << GetLastError();
+}
+
+// Moves a file aside as the copy phase does, journaled first; the name it
+// is kept under.
+inline std::string KeepAside(CSetupMngr& mngr, const std::string& strPath)
+{
+    char szKept[MAX_PATH];
+    std::string strDir = strPath.substr(0, strPath.rfind('\\'));
+    EXPECT_NE(0u, GetTempFileNameA(strDir.c_str(), "Fil", 0, szKept)) << "error " << GetLastError();
+    Journal(mngr, JOURNAL_KEPT_FILE, strPath, szKept);
+    EXPECT_TRUE(MoveFileExA(strPath.c_str(), szKept, MOVEFILE_REPLACE_EXISTING)) << "error " << GetLastError();
+    return szKept;
+}
+
 inline CDirNode* AddDir(CDirNode* pParent, const char* pszName)
 {
     CDirNode* pNode = new CDirNode(pParent);

@@ -171,8 +171,11 @@ struct CDriven {
 };
 
 // How the driver answers. Each answer is the button to press; 0 leaves the
-// box to the next poll. All but onDestination come after Finish.
+// box to the next poll. All but onDestination come after Finish, or after
+// Cancel on the first page.
 struct CAnswers {
+    // Cancel on the first page instead of walking the wizard.
+    bool bCancelAtWelcome = false;
     // The destination page, shown: may choose another drive.
     std::function<void(HWND hPage)> onDestination = [](HWND) {};
     // A disk prompt: the test swaps the disk, then OK.
@@ -299,7 +302,8 @@ inline CSilentRun RunSilently(const std::string& setupExe, const std::string& ar
 }
 
 // Walks the wizard with the proposed destination and folder, answers the
-// questions of the destination page with Yes, then answers as told.
+// questions of the destination page with Yes, then answers as told; or
+// cancels on the first page, when told, and answers what follows.
 inline CDriven DriveSetup(const std::string& setupExe, const CAnswers& answers = CAnswers())
 {
     CDriven result;
@@ -316,6 +320,11 @@ inline CDriven DriveSetup(const std::string& setupExe, const CAnswers& answers =
     HWND hSheet = sheet("Welcome to Tilewright");
     if (!hSheet)
         return result;
+    if (answers.bCancelAtWelcome) {
+        PostMessageA(hSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        AnswerUntilEnd(pid, setup, answers, result);
+        return result;
+    }
     PostMessageA(hSheet, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
     if (!sheet("Choose Destination Location"))
         return result;

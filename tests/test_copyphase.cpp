@@ -12,6 +12,7 @@
 #include "engine/SetupMngr.h"
 #include "framework/CWinApp.h"
 #include "model/DataVolume.h"
+#include "platform/FileUtil.h"
 #include "tools/guidriver/GuiDriver.h"
 
 #include <gtest/gtest.h>
@@ -387,32 +388,52 @@ protected:
                                                   << " bytes, expected " << m_content.at(pFile).size() << ")";
     }
 
-    std::vector<CInstalledFile*> NewFiles()
+    // The tree's files the journal records as new, in install order.
+    std::vector<std::string> NewFiles()
     {
-        std::vector<CInstalledFile*> files;
-        for (POSITION pos = m_engine.m_rollback.m_newFiles.GetHeadPosition(); pos;)
-            files.push_back(m_engine.m_rollback.m_newFiles.GetNext(pos));
+        std::vector<std::string> files;
+        for (const CJournalRecord& record : m_engine.m_journal.m_records)
+            if (record.m_op == JOURNAL_NEW_FILE && GetFileNameFromPath(record.m_strPath) != "Uninst.exe")
+                files.push_back(static_cast<const char*>(record.m_strPath));
         return files;
     }
 
-    // The files a replacement moved aside, as the rollback notes list them:
-    // each one's home and bytes.
+    static std::vector<std::string> PathsOf(std::initializer_list<const CInstalledFile*> files)
+    {
+        std::vector<std::string> paths;
+        for (const CInstalledFile* pFile : files)
+            paths.push_back(static_cast<const char*>(pFile->m_strPath));
+        return paths;
+    }
+
+    // The files a replacement moved aside, as the journal lists them: each
+    // one's home and bytes.
     std::map<std::string, Bytes> KeptFiles()
     {
         std::map<std::string, Bytes> kept;
-        for (const CFileGuard& file : m_engine.m_rollback.m_keptFiles)
-            kept[static_cast<const char*>(file.GetHome())] = FileBytes(static_cast<const char*>(file.GetPath()));
+        for (const CJournalRecord& record : m_engine.m_journal.m_records)
+            if (record.m_op == JOURNAL_KEPT_FILE && Exists(static_cast<const char*>(record.m_strKept)))
+                kept[static_cast<const char*>(record.m_strPath)] = FileBytes(static_cast<const char*>(record.m_strKept));
         return kept;
     }
 
-    // No temporary file is left beyond the kept files the notes list.
+    BOOL IsRecordedNew(const std::string& path)
+    {
+        for (const CJournalRecord& record : m_engine.m_journal.m_records)
+            if (record.m_op == JOURNAL_NEW_FILE && record.m_strPath == path.c_str())
+                return TRUE;
+        return FALSE;
+    }
+
+    // No temporary file is left beyond the kept files the journal lists.
     void ExpectNoTempFiles()
     {
         std::vector<std::string> left = kit::TempFilesBelow(m_base + "\\dest");
         std::vector<std::string> sysLeft = kit::TempFilesBelow(m_sys);
         left.insert(left.end(), sysLeft.begin(), sysLeft.end());
-        for (const CFileGuard& file : m_engine.m_rollback.m_keptFiles)
-            left.erase(std::remove(left.begin(), left.end(), std::string(file.GetPath())), left.end());
+        for (const CJournalRecord& record : m_engine.m_journal.m_records)
+            if (record.m_op == JOURNAL_KEPT_FILE)
+                left.erase(std::remove(left.begin(), left.end(), std::string(record.m_strKept)), left.end());
         EXPECT_TRUE(left.empty()) << "temporary file left: " << (left.empty() ? "" : left[0]);
     }
 
@@ -461,8 +482,8 @@ TEST_F(CopyPhase, OneDiskInstallsEveryFileWithItsBytesAndPath)
         << "an empty directory of the tree is created too";
     EXPECT_STREQ("Empty", pEmpty->dir->m_strPath) << "only the top-level records change their text";
     EXPECT_TRUE(FileBytes(m_dest + "\\Uninst.exe") == m_uninstaller) << "the uninstaller is copied unchanged";
-    EXPECT_TRUE(m_engine.m_rollback.m_bUninstallerNew);
-    EXPECT_EQ((std::vector<CInstalledFile*>{pForm, pExe, pNothing, pLib}), NewFiles())
+    EXPECT_TRUE(IsRecordedNew(m_dest + "\\Uninst.exe"));
+    EXPECT_EQ(PathsOf({pForm, pExe, pNothing, pLib}), NewFiles())
         << "every created file is noted in install order";
 
     EXPECT_STREQ("Applikation", m_pApp->dir->m_strPath);
@@ -529,7 +550,7 @@ TEST_F(CopyPhase, TypeOneFileSpanningThreeVolumesAsksForEachDisk)
 TEST_F(CopyPhase, DecliningTheDiskFailsWithCopyErrorAndKeepsNoPartialFile)
 {
     CInstalledFile* pFirst = AddPattern(m_pApp, "First.bin", 100000);
-    AddPattern(m_pApp, "Spans.bin", CAP0);
+    CInstalledFile* pSpans = AddPattern(m_pApp, "Spans.bin", CAP0);
     WriteMedium(0);
     m_user.m_onInsertDisk = [](WORD, int) { return 0; };
 
@@ -537,7 +558,8 @@ TEST_F(CopyPhase, DecliningTheDiskFailsWithCopyErrorAndKeepsNoPartialFile)
     EXPECT_EQ(SETUP_E_COPY, GetLastError());
     EXPECT_EQ((std::vector<WORD>{1}), m_user.DisksAsked());
     EXPECT_FALSE(Exists(m_dest + "\\Spans.bin")) << "a file whose data are missing must not appear";
-    EXPECT_EQ((std::vector<CInstalledFile*>{pFirst}), NewFiles());
+    // The file being written was journaled before its temporary file was made.
+    EXPECT_EQ(PathsOf({pFirst, pSpans}), NewFiles());
     EXPECT_FALSE(m_engine.m_dataFile.IsOpen());
     ExpectNoTempFiles();
 }
@@ -695,7 +717,7 @@ TEST_F(CopyPhaseVersions, NewerAndEqualTargetsAreKeptOlderOnesReplaced)
     ExpectInstalled(pOlder, m_dest + "\\Older.dll");
     ExpectInstalled(pBare, m_dest + "\\Bare.dll");
     ExpectInstalled(pAfter, m_dest + "\\After.bin");
-    EXPECT_EQ((std::vector<CInstalledFile*>{pAfter}), NewFiles()) << "kept and replaced files are not new";
+    EXPECT_EQ(PathsOf({pAfter}), NewFiles()) << "kept and replaced files are not new";
     EXPECT_EQ(m_engine.m_dwBytesTotal, m_engine.m_dwBytesDone) << "skipped data count as done";
     EXPECT_TRUE(m_user.Of(SCB_READONLY).empty());
     EXPECT_EQ((std::map<std::string, Bytes>{{m_dest + "\\Older.dll", FileBytes(PayloadPath("payload_ver_1_0_0_1.dll"))},
@@ -778,9 +800,7 @@ TEST_F(CopyPhaseVersions, AReadOnlyTargetIsReplacedSkippedOrQuitByTheAnswer)
         m_engine.Reset();
         m_engine.m_nDiskType = 0;
         m_engine.m_dwAppBytes = static_cast<DWORD>(m_content[pLocked].size() + 4000 + UNINSTALLER_SIZE);
-        m_engine.m_rollback.m_newFiles.RemoveAll();
-        m_engine.m_rollback.m_keptFiles.clear();
-        m_engine.m_rollback.m_bUninstallerNew = FALSE;
+        m_engine.m_journal.Rewrite(std::vector<CJournalRecord>());
         m_engine.ChangeDirectory(-2);
         m_pApp->dir->SetPath("Applikation");
         m_pSys->dir->SetPath("WinSys");
@@ -799,8 +819,11 @@ TEST_F(CopyPhaseVersions, AReadOnlyTargetIsReplacedSkippedOrQuitByTheAnswer)
         if (c.bReplaced) {
             ExpectInstalled(pLocked, target);
             EXPECT_FALSE(dwAttr & FILE_ATTRIBUTE_READONLY) << "the new file takes no attribute of the old";
-            ASSERT_EQ(1u, m_engine.m_rollback.m_keptFiles.size());
-            std::string kept(m_engine.m_rollback.m_keptFiles[0].GetPath());
+            ASSERT_EQ(1u, KeptFiles().size());
+            std::string kept;
+            for (const CJournalRecord& record : m_engine.m_journal.m_records)
+                if (record.m_op == JOURNAL_KEPT_FILE)
+                    kept = static_cast<const char*>(record.m_strKept);
             EXPECT_TRUE(GetFileAttributesA(kept.c_str()) & FILE_ATTRIBUTE_READONLY) << "the kept file stays read-only";
         } else {
             EXPECT_TRUE(FileBytes(target) == old) << "the read-only file was not kept";
@@ -810,7 +833,7 @@ TEST_F(CopyPhaseVersions, AReadOnlyTargetIsReplacedSkippedOrQuitByTheAnswer)
             ExpectInstalled(pAfter, m_dest + "\\After.bin");
         else
             EXPECT_FALSE(Exists(m_dest + "\\After.bin"));
-        EXPECT_EQ(c.bResult ? std::vector<CInstalledFile*>{pAfter} : std::vector<CInstalledFile*>{}, NewFiles());
+        EXPECT_EQ(c.bResult ? PathsOf({pAfter}) : std::vector<std::string>{}, NewFiles());
         ExpectNoTempFiles();
 
         m_engine.Rollback();
@@ -831,7 +854,7 @@ TEST_F(CopyPhaseVersions, AReadOnlyUninstallerIsReplacedWithoutAQuestion)
 
     ASSERT_TRUE(m_engine.CopyFiles()) << "error " << std::hex << GetLastError();
     EXPECT_TRUE(FileBytes(target) == m_uninstaller);
-    EXPECT_FALSE(m_engine.m_rollback.m_bUninstallerNew) << "an uninstaller that existed is not new";
+    EXPECT_FALSE(IsRecordedNew(target)) << "an uninstaller that existed is not new";
     EXPECT_TRUE(m_user.Of(SCB_READONLY).empty());
 }
 
@@ -848,14 +871,14 @@ TEST_F(CopyPhase, QuittingAtTheStatusTextStopsBeforeTheFile)
     EXPECT_FALSE(m_engine.CopyFiles());
     ExpectNoSetupCode(GetLastError());
     EXPECT_FALSE(Exists(m_dest + "\\Second.bin"));
-    EXPECT_EQ((std::vector<CInstalledFile*>{pFirst}), NewFiles());
+    EXPECT_EQ(PathsOf({pFirst}), NewFiles());
     ExpectNoTempFiles();
 }
 
 TEST_F(CopyPhase, QuittingInsideABlockCopyLeavesNoPartialFile)
 {
     CInstalledFile* pFirst = AddPattern(m_pApp, "First.bin", 1000);
-    AddPattern(m_pApp, "Second.bin", 35000);
+    CInstalledFile* pSecond = AddPattern(m_pApp, "Second.bin", 35000);
     WriteMedium(0);
     m_user.m_strProgressFrom = "Second.bin";
     m_user.m_nQuitAtProgress = 2;
@@ -863,7 +886,7 @@ TEST_F(CopyPhase, QuittingInsideABlockCopyLeavesNoPartialFile)
     EXPECT_FALSE(m_engine.CopyFiles());
     EXPECT_EQ(SETUP_E_COPY, GetLastError());
     EXPECT_FALSE(Exists(m_dest + "\\Second.bin")) << "a cancelled file must not appear under its name";
-    EXPECT_EQ((std::vector<CInstalledFile*>{pFirst}), NewFiles());
+    EXPECT_EQ(PathsOf({pFirst, pSecond}), NewFiles());
     ExpectNoTempFiles();
 }
 
@@ -893,7 +916,6 @@ TEST_F(CopyPhase, QuittingDuringTheUninstallerLeavesNothing)
     EXPECT_FALSE(m_engine.CopyFiles());
     EXPECT_EQ(SETUP_E_COPY, GetLastError());
     EXPECT_FALSE(Exists(m_dest + "\\Uninst.exe"));
-    EXPECT_FALSE(m_engine.m_rollback.m_bUninstallerNew);
     ExpectNoTempFiles();
 }
 
@@ -952,8 +974,9 @@ TEST_F(CopyPhase, ACreatedDestinationIsClosedToUsersAndTheLogSaysSo)
     EXPECT_FALSE(dest.bEveryoneListed) << dest.strSddl << ": the destination did not get a program folder's rights";
     EXPECT_TRUE(m_user.Logged("destination created, writable by the system and the administrators only: " + m_dest))
         << "the log does not say how the destination was made";
-    ASSERT_LE(1, m_engine.m_rollback.m_createdDirs.GetSize());
-    EXPECT_STREQ(m_dest.c_str(), m_engine.m_rollback.m_createdDirs[0]) << "a rollback would not remove it";
+    ASSERT_FALSE(m_engine.m_journal.m_records.empty());
+    EXPECT_EQ(JOURNAL_DIRECTORY, m_engine.m_journal.m_records[0].m_op);
+    EXPECT_STREQ(m_dest.c_str(), m_engine.m_journal.m_records[0].m_strPath) << "a rollback would not remove it";
 }
 
 TEST_F(CopyPhase, AnExistingDestinationKeepsItsRightsAndTheLogSaysSo)
@@ -969,7 +992,8 @@ TEST_F(CopyPhase, AnExistingDestinationKeepsItsRightsAndTheLogSaysSo)
     EXPECT_EQ(before, AccessRightsOf(m_dest).strSddl) << "the owner's rights were changed";
     EXPECT_TRUE(m_user.Logged("destination existed, its access rights are left as they are: " + m_dest))
         << "the log does not say that the destination was left as it was";
-    EXPECT_EQ(0, m_engine.m_rollback.m_createdDirs.GetSize()) << "a rollback would remove a directory it did not make";
+    for (const CJournalRecord& record : m_engine.m_journal.m_records)
+        EXPECT_NE(JOURNAL_DIRECTORY, record.m_op) << "a rollback would remove " << record.m_strPath;
 }
 
 TEST_F(CopyPhase, ATreeDirectoryThatCannotBeCreatedEndsThePhase)
@@ -1032,7 +1056,7 @@ TEST_F(CopyPhase, AFullDestinationReportsTheFullDriveAndLeavesNoTempFile)
     RemoveTree(dest);
     m_engine.m_strDestDir = dest.c_str();
     CInstalledFile* pSmall = AddPattern(m_pApp, "Small.bin", 100000);
-    AddPattern(m_pApp, "Large.bin", 3000000);
+    CInstalledFile* pLarge = AddPattern(m_pApp, "Large.bin", 3000000);
     WriteMedium(2);
 
     EXPECT_FALSE(m_engine.CopyFiles());
@@ -1041,7 +1065,7 @@ TEST_F(CopyPhase, AFullDestinationReportsTheFullDriveAndLeavesNoTempFile)
     EXPECT_EQ(SCBE_DISKFULL, errors[0].nArg);
     EXPECT_EQ(toupper(pszDrive[0]), toupper(static_cast<int>(errors[0].pArg & 0xFF)));
     EXPECT_FALSE(Exists(dest + "\\Large.bin"));
-    EXPECT_EQ((std::vector<CInstalledFile*>{pSmall}), NewFiles());
+    EXPECT_EQ(PathsOf({pSmall, pLarge}), NewFiles());
     std::vector<std::string> left = kit::TempFilesBelow(dest);
     EXPECT_TRUE(left.empty()) << "temporary file left: " << (left.empty() ? "" : left[0]);
     EXPECT_FALSE(m_engine.m_dataFile.IsOpen());

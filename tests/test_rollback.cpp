@@ -7,6 +7,8 @@
 #include "EngineTestKit.h"
 #include "TestPaths.h"
 
+#include "platform/FileUtil.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -100,16 +102,15 @@ protected:
     CInstalledFile* Created(CDirNode* pNode, const std::string& strPath, DWORD dwFlags)
     {
         EXPECT_TRUE(WriteFileText(strPath, "new " + strPath));
-        CInstalledFile* pFile = AddFile(pNode, strPath, dwFlags);
-        m_mngr.m_rollback.m_newFiles.AddTail(pFile);
-        return pFile;
+        Journal(m_mngr, JOURNAL_NEW_FILE, strPath);
+        return AddFile(pNode, strPath, dwFlags);
     }
 
     // A file that was there is kept aside, as the copy phase does, and the
     // new one takes its name.
     void Replace(const std::string& strPath)
     {
-        m_mngr.m_rollback.m_keptFiles.push_back(KeepAside(strPath.c_str()));
+        KeepAside(m_mngr, strPath);
         EXPECT_TRUE(WriteFileText(strPath, "replaced " + strPath));
     }
 
@@ -121,8 +122,8 @@ protected:
 
     void MakeDir(const std::string& strDir)
     {
+        Journal(m_mngr, JOURNAL_DIRECTORY, strDir);
         ASSERT_TRUE(CreateDirectoryA(strDir.c_str(), nullptr)) << strDir << ", error " << GetLastError();
-        m_mngr.m_rollback.m_createdDirs.Add(strDir.c_str());
     }
 
     // What a copy phase leaves: the uninstaller (new, or replacing an
@@ -134,11 +135,12 @@ protected:
     {
         CTopDirs top = AddTopDirs(m_mngr);
         std::string strUninstaller = m_dest / "Uninst.exe";
-        m_mngr.m_rollback.m_bUninstallerNew = !Exists(strUninstaller);
-        if (Exists(strUninstaller))
+        if (Exists(strUninstaller)) {
             Replace(strUninstaller);
-        else
+        } else {
+            Journal(m_mngr, JOURNAL_NEW_FILE, strUninstaller);
             ASSERT_TRUE(WriteFileText(strUninstaller, "uninstaller"));
+        }
         MakeDir(m_dest / "VB");
         MakeDir(m_dest / "VB\\Joust");
         CDirNode* pJoust = AddDir(AddDir(top.pApp, "VB"), "Joust");
@@ -151,8 +153,9 @@ protected:
             std::string strPath = m_sys / file.first;
             if (file.second & FILE_REGISTER) {
                 std::string strPayload = BuildPath("tools\\payload\\payload_reg_ok.dll");
+                Journal(m_mngr, JOURNAL_NEW_FILE, strPath);
                 ASSERT_TRUE(CopyFileA(strPayload.c_str(), strPath.c_str(), FALSE));
-                m_mngr.m_rollback.m_newFiles.AddTail(AddFile(top.pSys, strPath, file.second));
+                AddFile(top.pSys, strPath, file.second);
             } else {
                 Created(top.pSys, strPath, file.second);
             }
@@ -277,6 +280,121 @@ TEST_F(Rollback, SaveFailureUndoesTheWholeSystemUpdate)
         << "a kept value longer than a new one may be is back whole";
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, DOC_TYPE_KEY)) << "the new document type goes, command and all";
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
+}
+
+// A run that ends midway, its process gone, is undone by the next start
+// from the journal it left on the disk: files, registry and the library's
+// registration, newest first.
+TEST_F(Rollback, AnInterruptedRunIsUndoneByTheNextStart)
+{
+    WriteText(HKEY_CLASSES_ROOT, EXT_KEY, nullptr, "Other.Document");
+    Snapshot before = TakeSnapshot();
+    std::string journal = m_dest / "..\\rollback-test.jnl";
+    DeleteFileA(journal.c_str());
+    ASSERT_TRUE(m_mngr.m_journal.Create(journal.c_str())) << "error " << GetLastError();
+
+    SimulateCopy(true, {{"reg.dll", FILE_REGISTER}});
+    ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
+    ASSERT_TRUE(m_mngr.RegisterDlls());
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, REGISTERED_KEY)) << "the library did not register itself";
+
+    CSetupMngr next;
+    next.m_strJournalPath = journal.c_str();
+    next.m_strRegistrationHost = m_mngr.m_strRegistrationHost;
+    ASSERT_TRUE(next.FindInterruptedRun()) << "the journal was not found";
+    EXPECT_TRUE(next.RecoverInterruptedRun(RecordingCallback)) << "error " << GetLastError();
+    ExpectAsBefore(before);
+    EXPECT_TRUE(next.m_journal.m_records.empty()) << "what was undone stays in the journal";
+}
+
+// The run's kept names are its own: a product file that takes the name a
+// kept file went to moves that kept file aside again, and only the kept
+// files go once the run is complete, also when its end is finished by the
+// next start. Undone instead, each name gets back what it held. Either way
+// the journal is gone once the run that wrote it is.
+TEST_F(Rollback, AProductFileUnderAKeptNameIsNeverTakenForAKeptFile)
+{
+    std::string journal = m_dest / "..\\rollback-kept.jnl";
+    for (bool bComplete : {false, true}) {
+        SCOPED_TRACE(bComplete ? "finished by the next start" : "undone by the next start");
+        DeleteFileA(journal.c_str());
+        ASSERT_TRUE(WriteFileText(m_dest / "A.dll", "A before the run"));
+        Snapshot before = TakeSnapshot();
+        std::string keptA, keptOriginal;
+        {
+            CSetupMngr run;
+            ASSERT_TRUE(run.m_journal.Create(journal.c_str())) << "error " << GetLastError();
+            keptA = KeepAside(run, m_dest / "A.dll");
+            ASSERT_TRUE(WriteFileText(m_dest / "A.dll", "A of the run"));
+            keptOriginal = KeepAside(run, keptA);
+            ASSERT_TRUE(WriteFileText(keptA, "a product file under a kept name"));
+            if (bComplete)
+                Journal(run, JOURNAL_COMPLETE, "");
+        }
+        CSetupMngr next;
+        next.m_strJournalPath = journal.c_str();
+        ASSERT_TRUE(next.RecoverInterruptedRun(RecordingCallback)) << "error " << GetLastError();
+        if (bComplete) {
+            EXPECT_EQ("A of the run", ReadFileText(m_dest / "A.dll"));
+            EXPECT_EQ("a product file under a kept name", ReadFileText(keptA)) << "a product file was deleted";
+            EXPECT_FALSE(Exists(keptOriginal)) << "the kept original was left";
+        } else {
+            ExpectAsBefore(before);
+        }
+        EXPECT_FALSE(Exists(journal));
+        DeleteFileA((m_dest / "A.dll").c_str());
+        DeleteFileA(keptA.c_str());
+    }
+}
+
+// The journal reads back as it was written, whatever its names hold; a
+// record voided or replaced is gone, and a last line the run did not finish
+// writing ends the journal.
+TEST_F(Rollback, TheJournalReadsBackWhatWasWritten)
+{
+    std::string path = m_dest / "..\\rollback-read.jnl";
+    DeleteFileA(path.c_str());
+    CJournal journal;
+    ASSERT_TRUE(journal.Create(path.c_str())) << "error " << GetLastError();
+    CJournalRecord key;
+    key.m_op = JOURNAL_REGISTRY_KEY;
+    key.m_hRoot = HKEY_CLASSES_ROOT;
+    key.m_strPath = "odd\tname %41\r\nend";
+    key.m_bExisted = TRUE;
+    key.m_dwValue = 0xFFFFFFFF;
+    key.m_data = {0, 1, 0xFE, 0xFF, '\t', '\n'};
+    CJournalRecord item;
+    item.m_op = JOURNAL_PROGRAM_ITEM;
+    item.m_strPath = "Group";
+    item.m_strKept = "Caption";
+    ASSERT_TRUE(journal.Add(key));
+    ASSERT_TRUE(journal.Add(item));
+    ASSERT_TRUE(journal.Void());
+    ASSERT_TRUE(journal.Add(item));
+    CJournalRecord count;
+    count.m_op = JOURNAL_SHARED_COUNT;
+    count.m_strPath = "C:\\lib.dll";
+    ASSERT_TRUE(journal.Replace(count));
+    std::vector<BYTE> written;
+    ASSERT_EQ(0u, ReadFileBytes(path.c_str(), written));
+    ASSERT_TRUE(WriteFileText(path + ".torn", std::string(written.begin(), written.end()) + "S\tC:\\torn.dll\t\t"));
+
+    CJournal read;
+    ASSERT_TRUE(read.Load(path.c_str())) << "error " << GetLastError();
+    ASSERT_EQ(2u, read.m_records.size());
+    const CJournalRecord& r = read.m_records[0];
+    EXPECT_EQ(JOURNAL_REGISTRY_KEY, r.m_op);
+    EXPECT_EQ(HKEY_CLASSES_ROOT, r.m_hRoot);
+    EXPECT_STREQ(key.m_strPath, r.m_strPath);
+    EXPECT_TRUE(r.m_bExisted);
+    EXPECT_EQ(0xFFFFFFFFu, r.m_dwValue);
+    EXPECT_EQ(key.m_data, r.m_data);
+    EXPECT_EQ(JOURNAL_SHARED_COUNT, read.m_records[1].m_op) << "the replaced record is not the one read";
+    ASSERT_TRUE(read.Load((path + ".torn").c_str()));
+    EXPECT_EQ(2u, read.m_records.size()) << "a torn last line was read as a record";
+    ASSERT_TRUE(journal.Rewrite(std::vector<CJournalRecord>()));
+    EXPECT_FALSE(Exists(path)) << "an empty journal is removed";
+    DeleteFileA((path + ".torn").c_str());
 }
 
 // Keys with one of their two values, as an interrupted run or another

@@ -191,19 +191,20 @@ TEST_F(SaveInfo, ReadOnlyEarlierCopyIsReplacedWithoutQuestion)
 TEST_F(SaveInfo, KeptFilesGoWithTheSavedInformation)
 {
     const std::string strPending = "System\\CurrentControlSet\\Control\\Session Manager";
+    std::vector<std::string> kept;
     for (const char* pszName : {"Gone.dll", "Held.dll"}) {
         ASSERT_TRUE(WriteFileText(m_dest / pszName, "an earlier version"));
         ASSERT_TRUE(SetFileAttributesA((m_dest / pszName).c_str(), FILE_ATTRIBUTE_READONLY));
-        m_mngr.m_rollback.m_keptFiles.push_back(KeepAside((m_dest / pszName).c_str()));
+        kept.push_back(KeepAside(m_mngr, m_dest / pszName));
     }
-    std::string strHeld(m_mngr.m_rollback.m_keptFiles[1].GetPath());
+    std::string strHeld = kept[1];
     HANDLE hHeld = CreateFileA(strHeld.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, hHeld) << "error " << GetLastError();
     BOOL bSaved = m_mngr.SaveInstallInfo();
     CloseHandle(hHeld);
 
     ASSERT_TRUE(bSaved) << "error " << GetLastError();
-    EXPECT_TRUE(m_mngr.m_rollback.m_keptFiles.empty());
+    EXPECT_TRUE(m_mngr.m_journal.m_records.empty()) << "the journal outlived the complete run";
     std::vector<std::string> left = TempFiles(m_dest.Path());
     EXPECT_EQ(std::vector<std::string>{strHeld.substr(strHeld.rfind('\\') + 1)}, left)
         << "only the held kept file may be left";

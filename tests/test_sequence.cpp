@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,8 @@ int __cdecl NoCallback(int, INT_PTR, INT_PTR) { return 1; }
 
 class CScriptedRun : public ISetupSteps, public ISetupWindows {
 public:
-    Outcome load = OK, copy = OK, update = OK, registerDlls = OK, folder = OK, save = OK;
+    Outcome load = OK, copy = OK, update = OK, registerDlls = OK, folder = OK, save = OK, recover = OK;
+    BOOL bInterrupted = FALSE;
     INT_PTR nWizardResult = ID_WIZFINISH;
     BOOL bRestored = TRUE;
     CString strProductName = "Tilewright";
@@ -41,6 +43,8 @@ private:
         return outcome.bResult;
     }
 
+    BOOL FindInterruptedRun() override { return bInterrupted; }
+    BOOL RecoverInterruptedRun(SETUPCALLBACK) override { return Answer("recover", recover); }
     BOOL LoadInstallInfo(SETUPCALLBACK pfn) override
     {
         pfnGiven = pfn;
@@ -140,6 +144,31 @@ TEST(SetupSequence, EachLoadFailureHasItsMessageAndNoBackdrop)
         EXPECT_STREQ(c.pszMessage, run.strFinal) << std::hex << c.dwError;
         EXPECT_EQ(static_cast<UINT>(MB_ICONHAND), run.nStyle);
     }
+}
+
+// A run that ended midway is undone under a status text of its own, with
+// the session end refused, before the install information is even read;
+// one that cannot be undone completely ends the run there.
+TEST(SetupSequence, AnInterruptedRunIsUndoneFirst)
+{
+    const Log recovery = {"status:Initializing Setup...", "icons", "text:Undoing an interrupted installation...",
+                          "refuse-end:Setup", "recover", "accept-end"};
+    CScriptedRun run;
+    run.bInterrupted = TRUE;
+    run.Run();
+    Log expected = Join(recovery, {"text:Initializing Setup..."});
+    expected.insert(expected.end(), START.begin() + 2, START.end());
+    ASSERT_LE(expected.size(), run.log.size());
+    EXPECT_EQ(expected, Log(run.log.begin(), run.log.begin() + static_cast<std::ptrdiff_t>(expected.size())));
+    EXPECT_STREQ("The Setup was completed successfully.", run.strFinal);
+
+    CScriptedRun failed;
+    failed.bInterrupted = TRUE;
+    failed.recover = Fail(ERROR_SHARING_VIOLATION);
+    failed.Run();
+    EXPECT_EQ(recovery, failed.log) << "nothing may be loaded or changed after an incomplete recovery";
+    EXPECT_NE(nullptr, strstr(failed.strFinal, "interrupted installation")) << failed.strFinal;
+    EXPECT_EQ(static_cast<UINT>(MB_ICONHAND), failed.nStyle);
 }
 
 TEST(SetupSequence, EmptyProductNameGivesBlankBeforeSetup)

@@ -4,6 +4,8 @@
 // the first refused operation ending the phase with the registry's code.
 #include "EngineTestKit.h"
 
+#include "platform/RegistryTree.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -67,12 +69,49 @@ protected:
         return value.Dword();
     }
 
-    std::vector<const CInstalledFile*> Noted()
+    // The libraries whose counts the journal records, in order.
+    std::vector<std::string> Noted()
     {
-        std::vector<const CInstalledFile*> files;
-        for (const CSharedCountNote& note : m_mngr.m_rollback.m_sharedCounts)
-            files.push_back(note.m_pFile);
+        std::vector<std::string> files;
+        for (const CJournalRecord& record : m_mngr.m_journal.m_records)
+            if (record.m_op == JOURNAL_SHARED_COUNT)
+                files.push_back(static_cast<const char*>(record.m_strPath));
         return files;
+    }
+
+    static std::vector<std::string> Paths(std::initializer_list<const CInstalledFile*> files)
+    {
+        std::vector<std::string> paths;
+        for (const CInstalledFile* pFile : files)
+            paths.push_back(static_cast<const char*>(pFile->m_strPath));
+        return paths;
+    }
+
+    const CJournalRecord* KeyRecord(HKEY hRoot, const std::string& strKey)
+    {
+        for (const CJournalRecord& record : m_mngr.m_journal.m_records)
+            if (record.m_op == JOURNAL_REGISTRY_KEY && record.m_hRoot == hRoot && record.m_strPath == strKey.c_str())
+                return &record;
+        return nullptr;
+    }
+
+    // A text value of a key as the journal kept it before the run wrote it;
+    // "(none)" when the key held no such value.
+    std::string OldText(HKEY hRoot, const std::string& strKey, const wchar_t* pszName)
+    {
+        const CJournalRecord* pRecord = KeyRecord(hRoot, strKey);
+        CRegKeyCopy copy;
+        if (!pRecord || !LoadRegKeyCopy(pRecord->m_data, copy))
+            return "(no copy)";
+        for (const CRegValueCopy& value : copy.m_values) {
+            if (value.m_strName != pszName)
+                continue;
+            std::string text;
+            for (size_t i = 0; i + 1 < value.m_data.size() && value.m_data[i]; i += 2)
+                text += static_cast<char>(value.m_data[i]);
+            return text;
+        }
+        return "(none)";
     }
 
     void ExpectText(HKEY hRoot, const std::string& strKey, const char* pszName,
@@ -120,16 +159,14 @@ TEST_F(SystemUpdate, FreshMachineGetsEveryEntry)
     ExpectText(HKEY_CLASSES_ROOT, EXT_KEY, nullptr, "Mapsmith.Document");
     ExpectText(HKEY_CLASSES_ROOT, EXT_KEY + "\\ShellNew", "NullFile", "");
 
-    const RollbackInfo& rb = m_mngr.m_rollback;
-    EXPECT_FALSE(rb.m_bAppPathExisted);
-    EXPECT_FALSE(rb.m_bUninstallKeyExisted);
-    EXPECT_FALSE(m_mngr.m_bDocTypeExisted);
-    EXPECT_FALSE(m_mngr.m_bExtKeyExisted);
-    EXPECT_TRUE(rb.m_bAppPathWritten && rb.m_bUninstallKeyWritten && m_mngr.m_bDocTypeWritten
-                && m_mngr.m_bExtKeyWritten)
-        << "every key written should be noted";
-    EXPECT_TRUE(rb.m_strOldAppPath.IsEmpty() && rb.m_strOldDisplayName.IsEmpty());
-    EXPECT_EQ((std::vector<const CInstalledFile*>{pOcx, pDll}), Noted())
+    for (const auto& key : {std::make_pair(HKEY_LOCAL_MACHINE, APP_PATHS_KEY),
+                            std::make_pair(HKEY_LOCAL_MACHINE, UNINSTALL_KEY),
+                            std::make_pair(HKEY_CLASSES_ROOT, DOC_TYPE_KEY), std::make_pair(HKEY_CLASSES_ROOT, EXT_KEY)}) {
+        const CJournalRecord* pRecord = KeyRecord(key.first, key.second);
+        ASSERT_NE(nullptr, pRecord) << key.second << " was written without a journal record";
+        EXPECT_FALSE(pRecord->m_bExisted) << key.second << " was not there";
+    }
+    EXPECT_EQ(Paths({pOcx, pDll}), Noted())
         << "each counted file is noted, in the order of the walk";
 
     char szAtom[64] = "";
@@ -152,15 +189,12 @@ TEST_F(SystemUpdate, ExistingValuesAreKeptInTheNotes)
 
     ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
 
-    const RollbackInfo& rb = m_mngr.m_rollback;
-    EXPECT_TRUE(rb.m_bAppPathExisted);
-    EXPECT_STREQ("D:\\Old\\Mapsmith.exe", rb.m_strOldAppPath);
-    EXPECT_STREQ("D:\\Old", rb.m_strOldAppPathDir);
-    EXPECT_TRUE(rb.m_bUninstallKeyExisted);
-    EXPECT_STREQ("Tilewright 1.0", rb.m_strOldDisplayName);
-    EXPECT_STREQ("D:\\Old\\Uninst.exe", rb.m_strOldUninstallString);
-    EXPECT_TRUE(m_mngr.m_bDocTypeExisted);
-    EXPECT_TRUE(m_mngr.m_bExtKeyExisted);
+    EXPECT_EQ("D:\\Old\\Mapsmith.exe", OldText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, L""));
+    EXPECT_EQ("D:\\Old", OldText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, L"Path"));
+    EXPECT_EQ("Tilewright 1.0", OldText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, L"DisplayName"));
+    EXPECT_EQ("D:\\Old\\Uninst.exe", OldText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, L"UninstallString"));
+    EXPECT_EQ("Old Resource", OldText(HKEY_CLASSES_ROOT, DOC_TYPE_KEY, L""));
+    EXPECT_EQ("Old.Document", OldText(HKEY_CLASSES_ROOT, EXT_KEY, L""));
     ExpectText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr, m_dest / "Mapsmith.exe");
     ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", PRODUCT);
     ExpectText(HKEY_CLASSES_ROOT, DOC_TYPE_KEY, nullptr, "Tilewright Resource");
@@ -188,7 +222,7 @@ TEST_F(SystemUpdate, SharedCountsAreRaisedOrStartAtOne)
     EXPECT_EQ(dwTop, SharedCount(m_sys / "top.dll")) << "a count at its top must not wrap to 0";
     EXPECT_FALSE(QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "notshared.dll").c_str()).bPresent)
         << "a file without FILE_SHARED is not counted";
-    EXPECT_EQ((std::vector<const CInstalledFile*>{pThree, pNew, pBinary}), Noted())
+    EXPECT_EQ(Paths({pThree, pNew, pBinary}), Noted())
         << "the count left at its top is not noted for rollback to lower";
 }
 
@@ -215,9 +249,9 @@ TEST_F(SystemUpdate, EarlierInstallationsSharedFilesAreNotCountedTwice)
         << "a file the earlier installation had, but not as shared, is counted";
     EXPECT_EQ(1u, SharedCount(m_sys / "knowngone.dll"))
         << "a known file whose count is missing gets 1";
-    std::vector<const CInstalledFile*> noted = Noted();
-    EXPECT_EQ((std::vector<const CInstalledFile*>{pOther, pKnownGone}), noted);
-    EXPECT_EQ(noted.end(), std::find(noted.begin(), noted.end(), pKnown))
+    std::vector<std::string> noted = Noted();
+    EXPECT_EQ(Paths({pOther, pKnownGone}), noted);
+    EXPECT_EQ(noted.end(), std::find(noted.begin(), noted.end(), std::string(pKnown->m_strPath)))
         << "a file left alone is not noted for the rollback";
 }
 
@@ -229,10 +263,9 @@ TEST_F(SystemUpdate, AppPathsKeyWithoutPathValueIsUpdated)
     WriteText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", "Tilewright 1.0");
 
     ASSERT_TRUE(m_mngr.UpdateSystem()) << "a missing former value failed the update, error " << GetLastError();
-    const RollbackInfo& rb = m_mngr.m_rollback;
-    EXPECT_STREQ("D:\\Old\\Mapsmith.exe", rb.m_strOldAppPath);
-    EXPECT_STREQ("", rb.m_strOldAppPathDir);
-    EXPECT_STREQ("", rb.m_strOldUninstallString);
+    EXPECT_EQ("D:\\Old\\Mapsmith.exe", OldText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, L""));
+    EXPECT_EQ("(none)", OldText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, L"Path"));
+    EXPECT_EQ("(none)", OldText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, L"UninstallString"));
     ExpectText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", m_dest.Path());
     ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", PRODUCT);
 }
@@ -253,11 +286,11 @@ TEST_F(SystemUpdate, UnreadableSharedCountEndsThePhase)
     ExpectText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", m_dest.Path());
     ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", PRODUCT);
     EXPECT_EQ(1u, SharedCount(m_sys / "first.dll"));
-    EXPECT_EQ((std::vector<const CInstalledFile*>{pFirst}), Noted());
+    EXPECT_EQ(Paths({pFirst}), Noted());
     EXPECT_FALSE(QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "after.dll").c_str()).bPresent)
         << "nothing after the failure is written";
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, DOC_TYPE_KEY));
-    EXPECT_FALSE(m_mngr.m_bDocTypeWritten);
+    EXPECT_EQ(nullptr, KeyRecord(HKEY_CLASSES_ROOT, DOC_TYPE_KEY));
 }
 
 // Without a short form the open command holds the long path, quoted, as
@@ -286,7 +319,7 @@ TEST_F(SystemUpdate, OpenCommandTooLongIsRefused)
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), GetLastError());
     ExpectText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr, strDest + "\\Mapsmith.exe");
     ExpectText(HKEY_CLASSES_ROOT, DOC_TYPE_KEY, nullptr, "Tilewright Resource");
-    EXPECT_TRUE(m_mngr.m_bDocTypeWritten);
+    EXPECT_NE(nullptr, KeyRecord(HKEY_CLASSES_ROOT, DOC_TYPE_KEY));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, DOC_TYPE_KEY + "\\shell"))
         << "no command is written";
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, EXT_KEY));

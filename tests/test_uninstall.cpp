@@ -503,6 +503,18 @@ TEST_F(Uninstall, BrokenInstallInformationRemovesNothing)
     }
     DeleteFileA(canary.c_str());
     WriteBytes(SETUP_INF, original);
+
+    // The journal an interrupted setup left: the setup undoes that, not
+    // the uninstaller.
+    char szWindows[MAX_PATH];
+    ASSERT_NE(0u, GetWindowsDirectoryA(szWindows, MAX_PATH));
+    std::string journal = std::string(szWindows) + "\\Setup.jnl";
+    WriteBytes(journal, {'C', '\r', '\n'});
+    CUninstallRun run = RunUninstaller(UNINSTALLER);
+    DeleteFileA(journal.c_str());
+    ASSERT_EQ(1u, run.boxes.size()) << "expected one message and no question, saw:\n" << Joined(run.boxes);
+    EXPECT_EQ(0u, run.boxes[0].rfind("An installation was interrupted", 0)) << run.boxes[0];
+    ExpectStillInstalled("an interrupted installation");
 }
 
 TEST_F(Uninstall, NoToTheQuestionRemovesNothing)

@@ -12,6 +12,8 @@
 
 namespace {
 const char MSG_CONFIRM[] = "Do you want to remove %s and all of its components from this computer?";
+const char MSG_INTERRUPTED[] = "An installation was interrupted before it was finished. Start the Setup again to "
+                               "undo it, then remove the product.\r\nNothing has been removed.";
 const char MSG_MISSING[] = "The install information %s cannot be found.\r\nNothing has been removed.";
 const char MSG_DAMAGED[] = "The install information %s is damaged or does not belong to this "
                            "installation.\r\nNothing has been removed.";
@@ -100,6 +102,13 @@ void CUninstaller::Run()
 
 BOOL CUninstaller::Load()
 {
+    // A half-done installation is the setup's to undo: removing what it
+    // left would strand the rest of it.
+    CString strJournal = GetJournalPath();
+    if (!strJournal.IsEmpty() && CheckFileExists(strJournal) != ERROR_FILE_NOT_FOUND) {
+        AfxMessageBox(MSG_INTERRUPTED, MB_OK | MB_ICONSTOP);
+        return FALSE;
+    }
     CSetupInfFile::LoadResult result = m_inf.Load(m_info);
     CInfoCheck check(GetDirectoryFromPath(m_strExe), m_strSystemDir);
     if (result == CSetupInfFile::LOADED && !m_strSystemDir.IsEmpty() && check.IsTrustworthy(m_info))

@@ -328,13 +328,22 @@ double RunCopyFiles(bool bBig, bool bShell, bool bReinstall = false)
     g_bShell = bShell;
     g_dSwapMs = 0.0;
 
+    // The run's journal goes to the disk as in a real run.
+    engine.m_strJournalPath = CString(BENCH_ROOT) + "\\bench-copy.jnl";
+    DeleteFileA(engine.m_strJournalPath);
     CTimer timer;
     BOOL bOk = engine.CopyFiles();
-    for (CFileGuard& kept : engine.m_rollback.m_keptFiles)
-        kept.Commit();
+    unsigned nKept = 0;
+    for (const CJournalRecord& record : engine.m_journal.m_records) {
+        if (record.m_op == JOURNAL_KEPT_FILE) {
+            DeleteFileA(record.m_strKept);
+            ++nKept;
+        }
+    }
     double dMs = timer.ElapsedMs() - g_dSwapMs;
-    if (bReinstall && engine.m_rollback.m_keptFiles.size() != (bBig ? 1u : FILE_COUNT) + 1u) {
-        fprintf(stderr, "the reinstall kept %u files aside\n", unsigned(engine.m_rollback.m_keptFiles.size()));
+    engine.m_journal.Rewrite(std::vector<CJournalRecord>());
+    if (bReinstall && nKept != (bBig ? 1u : FILE_COUNT) + 1u) {
+        fprintf(stderr, "the reinstall kept %u files aside\n", nKept);
         return -1.0;
     }
     if (bBig && !RestoreBigMedium())
