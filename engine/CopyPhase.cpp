@@ -23,6 +23,7 @@ const DWORD COPY_MAX_DISKS = 0x10000;
 const ULONGLONG COPY_MAX_VOLUME_DATA = DATAVOLUME_MAX_BYTES - DATAVOLUME_HEADER_SIZE;
 // Temporary names have four hexadecimal digits, as the system gives them.
 const DWORD COPY_TEMP_NAMES = 0x10000;
+const char TEMP_EXTENSION[] = ".tmp";
 const char KEPT_EXTENSION[] = ".old";
 
 INT_PTR StringArg(const CString& str)
@@ -73,8 +74,17 @@ CString KeptNameOf(const CString& strTemp)
 
 BOOL IsFreeName(const CString& strPath)
 {
-    DWORD dwExists = CheckFileExists(strPath);
-    return dwExists == ERROR_FILE_NOT_FOUND || dwExists == ERROR_PATH_NOT_FOUND;
+    return IsNotFound(CheckFileExists(strPath));
+}
+
+// The n-th "Fil" name of the directory: four hexadecimal digits from the
+// tick count on, as the system gives temporary names.
+CString FilName(const CString& strDir, DWORD dwFirst, DWORD i, const char* pszExtension)
+{
+    CString strPath;
+    strPath.Format("%s\\Fil%04lX%s", static_cast<const char*>(strDir),
+                   static_cast<unsigned long>((dwFirst + i) % COPY_TEMP_NAMES), pszExtension);
+    return strPath;
 }
 
 CJournalRecord FileRecord(const CString& strTarget, const CString& strTemp, BOOL bKeep)
@@ -210,9 +220,7 @@ void CSetupMngr::OpenTempFileBeside(CFile& out, const CString& strDir, const CSt
     BOOL bKeep = TargetExists(strTarget);
     DWORD dwFirst = GetTickCount();
     for (DWORD i = 0; i < COPY_TEMP_NAMES; ++i) {
-        CString strPath;
-        strPath.Format("%s\\Fil%04lX.tmp", static_cast<const char*>(strDir),
-                       static_cast<unsigned long>((dwFirst + i) % COPY_TEMP_NAMES));
+        CString strPath = FilName(strDir, dwFirst, i, TEMP_EXTENSION);
         if (!IsFreeName(strPath) || (bKeep && !IsFreeName(KeptNameOf(strPath))))
             continue;
         if (!m_journal.Add(FileRecord(strTarget, strPath, bKeep)))
@@ -258,8 +266,7 @@ void CSetupMngr::KeepAside(CJournalRecord& record)
         DWORD dwError = GetLastError();
         if (dwError != ERROR_ALREADY_EXISTS && dwError != ERROR_FILE_EXISTS)
             CFileException::ThrowOsError(static_cast<LONG>(dwError), record.m_strPath);
-        record.m_strKept.Format("%s\\Fil%04lX%s", static_cast<const char*>(GetDirectoryFromPath(record.m_strPath)),
-                                static_cast<unsigned long>((dwFirst + i) % COPY_TEMP_NAMES), KEPT_EXTENSION);
+        record.m_strKept = FilName(GetDirectoryFromPath(record.m_strPath), dwFirst, i, KEPT_EXTENSION);
         if (!m_journal.Replace(record))
             ThrowLastError(record.m_strPath);
     }

@@ -24,11 +24,10 @@ CProgmanItem* CProgmanItemArray::AddNew()
 }
 
 namespace {
-// A Programs menu that cannot be found tells nothing: the group counts as
-// there before, and each item too, with nothing to give back, so that a
-// rollback removes nothing.
 // An item that was there is journaled with its link's bytes, which a
-// rollback writes back over the new one.
+// rollback writes back over the new one. A Programs menu that cannot be
+// found tells nothing: the group counts as there before, and each item
+// too, with nothing to give back, so that a rollback removes nothing.
 BOOL JournalProgramFolder(CJournal& journal, const CString& strGroup, const CProgmanItemArray& items,
                           BOOL& bGroupExisted)
 {
@@ -47,7 +46,7 @@ BOOL JournalProgramFolder(CJournal& journal, const CString& strGroup, const CPro
         item.m_strKept = items[i]->m_strCaption;
         if (!strFolder.IsEmpty()) {
             DWORD dwRead = ReadFileBytes(GetProgmanItemLink(strFolder, item.m_strKept), item.m_data);
-            item.m_bExisted = dwRead != ERROR_FILE_NOT_FOUND && dwRead != ERROR_PATH_NOT_FOUND;
+            item.m_bExisted = !IsNotFound(dwRead);
         } else {
             item.m_bExisted = TRUE;
         }
@@ -80,8 +79,7 @@ BOOL CSetupMngr::CreateProgramFolder()
     }
     BOOL bCreated = CreateProgmanGroupWithItems(m_strProgramFolder, items);
     Log("program folder \"%s\" (%s): %s", static_cast<const char*>(m_strProgramFolder),
-        bGroupExisted ? "there before" : "new",
-        bCreated ? "created" : "failed");
+        bGroupExisted ? "there before" : "new", bCreated ? "created" : "failed");
     for (int i = 0; bCreated && i < items.GetSize(); ++i)
         Log("program item \"%s\": %s", static_cast<const char*>(items[i]->m_strCaption),
             static_cast<const char*>(items[i]->m_strCommand));

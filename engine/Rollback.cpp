@@ -9,6 +9,7 @@
 #include "platform/RegistryTree.h"
 #include "platform/VersionInfo.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -37,19 +38,6 @@ void SetTopLevelPaths(CDirNode& root, const CString& strAppDir, const CString& s
 const char* Outcome(BOOL bDone)
 {
     return bDone ? "done" : "failed";
-}
-
-BOOL IsGone(DWORD dwError)
-{
-    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
-}
-
-// A file the run made goes; one it made read-only too.
-BOOL DeleteMadeFile(const CString& strPath)
-{
-    if (DeleteFileA(strPath) || IsGone(GetLastError()))
-        return TRUE;
-    return SetFileAttributesA(strPath, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(strPath);
 }
 
 // A count as this run left it gets back the value it had before, 0
@@ -174,10 +162,10 @@ BOOL CSetupMngr::UndoJournal()
     const std::vector<CJournalRecord>& records = m_journal.m_records;
     for (auto it = records.rbegin(); it != records.rend(); ++it)
         if (!UndoRecord(*it))
-            left.insert(left.begin(), *it);
+            left.push_back(*it);
+    std::reverse(left.begin(), left.end());
     DWORD dwError = GetLastError();
-    std::vector<CJournalRecord> remaining(left);
-    if (!m_journal.Rewrite(remaining))
+    if (!m_journal.Rewrite(left))
         Log("rollback: the journal cannot be rewritten, error %lu", GetLastError());
     Log("rollback: %s", left.empty() ? "complete" : "incomplete, what was not given back stays in the journal");
     SetLastError(dwError);
@@ -192,7 +180,7 @@ BOOL CSetupMngr::UndoRecord(const CJournalRecord& record)
     case JOURNAL_DIRECTORY:
         // One that is not empty held something before the run, or something
         // the run could not take back.
-        bDone = RemoveDirectoryA(pszPath) || IsGone(GetLastError());
+        bDone = RemoveDirectoryA(pszPath) || IsNotFound(GetLastError());
         Log("rollback: removed directory %s: %s", pszPath, bDone ? "done" : "kept, not empty");
         return TRUE;
     case JOURNAL_NEW_FILE:
@@ -207,7 +195,7 @@ BOOL CSetupMngr::UndoRecord(const CJournalRecord& record)
         Log("rollback: shared count of %s: %s", pszPath, Outcome(bDone));
         return bDone;
     case JOURNAL_REGISTERED:
-        if (record.m_bExisted || IsGone(CheckFileExists(pszPath)))
+        if (record.m_bExisted || IsNotFound(CheckFileExists(pszPath)))
             return TRUE;
         // A library that cannot unregister is passed over, as at its
         // registration: no class may point at it, but its file goes all
@@ -227,15 +215,15 @@ BOOL CSetupMngr::UndoRecord(const CJournalRecord& record)
 BOOL CSetupMngr::UndoFile(const CJournalRecord& record)
 {
     const char* pszPath = record.m_strPath;
-    if (!record.m_strTemp.IsEmpty() && !DeleteMadeFile(record.m_strTemp))
+    if (!record.m_strTemp.IsEmpty() && !DeleteFileAnyway(record.m_strTemp))
         Log("rollback: temporary file %s: failed, error %lu", static_cast<const char*>(record.m_strTemp),
             GetLastError());
     if (record.m_op == JOURNAL_NEW_FILE) {
-        BOOL bDeleted = DeleteMadeFile(record.m_strPath);
+        BOOL bDeleted = DeleteFileAnyway(record.m_strPath);
         Log("rollback: deleted %s: %s", pszPath, Outcome(bDeleted));
         return bDeleted;
     }
-    if (IsGone(CheckFileExists(record.m_strKept)))
+    if (IsNotFound(CheckFileExists(record.m_strKept)))
         return TRUE;
     BOOL bBack = MoveFileExA(record.m_strKept, pszPath, MOVEFILE_REPLACE_EXISTING);
     Log("rollback: restored %s: %s", pszPath, Outcome(bBack));

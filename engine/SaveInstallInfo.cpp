@@ -9,17 +9,15 @@
 #include "platform/FileUtil.h"
 
 #include <new>
+#include <set>
 
 namespace {
 // A kept file may have been read-only, which refuses its deletion; one in
 // use goes at the next restart.
 void DeleteKeptFile(const CString& strPath)
 {
-    if (DeleteFileA(strPath) || GetLastError() == ERROR_FILE_NOT_FOUND)
-        return;
-    if (SetFileAttributesA(strPath, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(strPath))
-        return;
-    MoveFileExA(strPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!DeleteFileAnyway(strPath))
+        MoveFileExA(strPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 // The originals go only once what replaced them has reached the disk: the
@@ -36,19 +34,22 @@ void FlushReplacements(const std::vector<CJournalRecord>& records)
     }
 }
 
-// A kept name that a later record of the run made its target holds a
-// product file now; the file once kept there went aside again, under the
-// later record's kept name, and goes from there.
-BOOL IsTargetAfter(const std::vector<CJournalRecord>& records, size_t nIndex)
+struct CNoCaseLess {
+    bool operator()(const CString& a, const CString& b) const { return a.CompareNoCase(b) < 0; }
+};
+typedef std::set<CString, CNoCaseLess> CNameSet;
+
+// The names the run wrote files under. A kept name is free when it is
+// recorded, so a target of that name can only come later: it holds a
+// product file now, and the file once kept there went aside again, under
+// the later record's kept name, and goes from there.
+CNameSet TargetNames(const std::vector<CJournalRecord>& records)
 {
-    const CString& strKept = records[nIndex].m_strKept;
-    for (size_t i = nIndex + 1; i < records.size(); ++i) {
-        const CJournalRecord& later = records[i];
-        if ((later.m_op == JOURNAL_NEW_FILE || later.m_op == JOURNAL_KEPT_FILE)
-            && later.m_strPath.CompareNoCase(strKept) == 0)
-            return TRUE;
-    }
-    return FALSE;
+    CNameSet names;
+    for (const CJournalRecord& record : records)
+        if (record.m_op == JOURNAL_NEW_FILE || record.m_op == JOURNAL_KEPT_FILE)
+            names.insert(record.m_strPath);
+    return names;
 }
 }
 
@@ -105,9 +106,10 @@ void CSetupMngr::ReleaseKeptFiles()
 void CSetupMngr::FinishCompleteRun()
 {
     const std::vector<CJournalRecord>& records = m_journal.m_records;
-    for (size_t i = 0; i < records.size(); ++i)
-        if (records[i].m_op == JOURNAL_KEPT_FILE && !IsTargetAfter(records, i))
-            DeleteKeptFile(records[i].m_strKept);
+    CNameSet targets = TargetNames(records);
+    for (const CJournalRecord& record : records)
+        if (record.m_op == JOURNAL_KEPT_FILE && targets.count(record.m_strKept) == 0)
+            DeleteKeptFile(record.m_strKept);
     if (!m_journal.Rewrite(std::vector<CJournalRecord>()))
         Log("journal: cannot be removed, error %lu", GetLastError());
 }

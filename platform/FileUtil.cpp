@@ -229,6 +229,18 @@ CString GetModulePath()
     return dwLength > 0 && dwLength < PATH_MAX_CHARS ? CString(szPath) : CString();
 }
 
+BOOL IsNotFound(DWORD dwError)
+{
+    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
+}
+
+BOOL DeleteFileAnyway(const char* pszPath)
+{
+    if (DeleteFileA(pszPath) || IsNotFound(GetLastError()))
+        return TRUE;
+    return SetFileAttributesA(pszPath, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(pszPath);
+}
+
 DWORD ReadFileBytes(const char* pszPath, std::vector<BYTE>& data)
 {
     data.clear();
@@ -321,7 +333,7 @@ BOOL IsEmptyDirectory(const char* pszDir)
     WIN32_FIND_DATAA fd;
     HANDLE hFind = FindFirstFileA(CString(pszDir) + "\\*", &fd);
     if (hFind == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+        return IsNotFound(GetLastError());
     BOOL bEmpty = TRUE;
     do {
         if (strcmp(fd.cFileName, ".") != 0 && strcmp(fd.cFileName, "..") != 0)

@@ -40,6 +40,11 @@ BOOL IsValidDestinationPath(const char* pszPath);
 CString GetTempDirectory();
 // The running program's file; empty on failure.
 CString GetModulePath();
+// TRUE for the codes that say a file or directory is not there.
+BOOL IsNotFound(DWORD dwError);
+// Deletes the file, also a read-only one; TRUE when it is gone or was not
+// there, else FALSE with the system's code.
+BOOL DeleteFileAnyway(const char* pszPath);
 // The whole file into data: 0, or the system's code (ERROR_FILE_NOT_FOUND
 // or ERROR_PATH_NOT_FOUND when it is not there).
 DWORD ReadFileBytes(const char* pszPath, std::vector<BYTE>& data);
