@@ -45,15 +45,16 @@ const char* SkipProgramName(const char* pszCommandLine)
     return psz;
 }
 
-BOOL ParseServerCall(const char* pszArguments, const char*& pszEntry, CString& strPath)
+BOOL ParseServerCall(const char* pszArguments, CString& strPath, CString& strScratchName)
 {
     CString strSwitch;
     CString strRest;
     const char* psz = NextArgument(pszArguments, strSwitch);
     psz = NextArgument(psz, strPath);
+    psz = NextArgument(psz, strScratchName);
     NextArgument(psz, strRest);
-    pszEntry = ServerEntryOfSwitch(strSwitch);
-    return pszEntry && !strPath.IsEmpty() && strRest.IsEmpty();
+    return strSwitch.CompareNoCase(SWITCH_REGISTER_SERVER) == 0 && !strPath.IsEmpty() && !strScratchName.IsEmpty() &&
+           strRest.IsEmpty();
 }
 
 // Every argument is looked at, so that a silent run stays silent about a

@@ -32,9 +32,10 @@ private:
 };
 
 // The setup program started by itself to run a library's registration
-// entry: exactly an internal switch and one path. TRUE then, with the
-// entry's name and the path; any other command line is the user's.
-BOOL ParseServerCall(const char* pszArguments, const char*& pszEntry, CString& strPath);
+// entry: exactly the internal switch, the library's path and the scratch
+// key's name. TRUE then, with the two; any other command line is the
+// user's.
+BOOL ParseServerCall(const char* pszArguments, CString& strPath, CString& strScratchName);
 
 // The arguments after the program's own name in a command line as the
 // system hands it over.

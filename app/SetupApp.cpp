@@ -28,12 +28,12 @@ CSetupApp::CSetupApp() : CWinApp(TrackedTerm) {}
 BOOL CSetupApp::InitInstance()
 {
     const char* pszArguments = SkipProgramName(GetCommandLineA());
-    const char* pszEntry = nullptr;
     CString strLibrary;
+    CString strScratchName;
     // Started by the engine to run one library's registration entry: no
     // window, no log, no single-instance check, only the exit code.
-    if (ParseServerCall(pszArguments, pszEntry, strLibrary)) {
-        m_nExitCode = static_cast<int>(CallServerEntry(strLibrary, pszEntry));
+    if (ParseServerCall(pszArguments, strLibrary, strScratchName)) {
+        m_nExitCode = static_cast<int>(CallServerEntry(strLibrary, strScratchName));
         return FALSE;
     }
     // The engine runs each registration in this program, started anew.

@@ -21,7 +21,8 @@ struct CRootName {
 };
 const CRootName ROOT_NAMES[] = {{HKEY_CLASSES_ROOT, "HKCR"},
                                 {HKEY_LOCAL_MACHINE, "HKLM"},
-                                {HKEY_CURRENT_USER, "HKCU"}};
+                                {HKEY_CURRENT_USER, "HKCU"},
+                                {HKEY_USERS, "HKU"}};
 
 const char* RootName(HKEY hRoot)
 {
@@ -135,7 +136,7 @@ CJournalRecord VoidMark()
 
 BOOL IsKnownOp(char c)
 {
-    return c != '\0' && std::strchr("DNKRSLGICX", c) != nullptr;
+    return c != '\0' && std::strchr("DNKRSVAGICX", c) != nullptr;
 }
 
 std::vector<CString> SplitFields(const CString& strLine)

@@ -17,7 +17,11 @@ enum JournalOp : char {
     JOURNAL_KEPT_FILE = 'K',     // as a new file, but m_strPath's file moves to m_strKept first
     JOURNAL_REGISTRY_KEY = 'R',  // key m_strPath of m_hRoot is written; m_data: what it held, if it existed
     JOURNAL_SHARED_COUNT = 'S',  // library m_strPath's count is written as m_dwValue
-    JOURNAL_REGISTERED = 'L',    // library m_strPath registers itself; m_bExisted: its file was there before
+    // For library m_strPath's registration, below m_hRoot: a value is written (m_data: its key and name,
+    // and when m_bExisted the type and bytes it had), or a key is created where there was none (m_data:
+    // its path).
+    JOURNAL_REGISTRY_VALUE = 'V',
+    JOURNAL_REGISTRY_NEW_KEY = 'A',
     JOURNAL_PROGRAM_GROUP = 'G', // group m_strPath gets items
     JOURNAL_PROGRAM_ITEM = 'I',  // item m_strKept of group m_strPath is made; m_data: the link it replaces
     JOURNAL_COMPLETE = 'C',      // the run is complete: only its kept files are still to go

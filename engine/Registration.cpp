@@ -1,9 +1,13 @@
 // Self-registration of the installed libraries: each marked file is loaded
 // and its "DllRegisterServer" entry called, each in a process of its own
-// under a COM initialisation of its own. A failed run asks the libraries it
-// registered and then deletes to unregister, through "DllUnregisterServer".
+// under a COM initialisation of its own, with what it writes to the
+// registry captured in a scratch key (RegistryCapture.h). The setup
+// applies that itself and journals each change, so that undoing a failed
+// run, or one that ended midway, takes back exactly what the registrations
+// changed.
 #include "SetupMngr.h"
 
+#include "RegistryCapture.h"
 #include "ServerEntry.h"
 
 #include "framework/CHandle.h"
@@ -38,20 +42,6 @@ BOOL WaitForEnd(HANDLE hProcess, DWORD dwTimeout)
     }
 }
 
-// A library the run copied anew is unregistered when the run is undone,
-// before its file goes; one that was there before keeps its registration.
-CJournalRecord RegistrationRecord(const CJournal& journal, const CString& strPath)
-{
-    CJournalRecord record;
-    record.m_op = JOURNAL_REGISTERED;
-    record.m_strPath = strPath;
-    record.m_bExisted = TRUE;
-    for (const CJournalRecord& earlier : journal.m_records)
-        if (earlier.m_op == JOURNAL_NEW_FILE && earlier.m_strPath.CompareNoCase(strPath) == 0)
-            record.m_bExisted = FALSE;
-    return record;
-}
-
 // The library's process ends with the setup's, whatever ends the setup: a
 // setup ended midway must not leave it changing the machine after the next
 // start has undone the run, nor holding the setup's own file. Null with the
@@ -77,6 +67,8 @@ const char* Describe(DWORD dwExitCode)
         return "the library has no such entry";
     case SERVER_ENTRY_NO_COM:
         return "COM cannot be initialised";
+    case SERVER_ENTRY_NO_SCRATCH:
+        return "the scratch key cannot be used";
     default:
         return "the entry failed or crashed";
     }
@@ -86,19 +78,19 @@ const char* Describe(DWORD dwExitCode)
 // The entry runs in the setup program started anew with an internal
 // switch. A process still running after the time limit is ended, so that
 // the library's file is free again for a rollback; it failed.
-BOOL CSetupMngr::RunServerEntry(const CString& strPath, const char* pszSwitch)
+BOOL CSetupMngr::RunServerEntry(const CString& strPath, const CString& strScratchName)
 {
-    const char* pszEntry = ServerEntryOfSwitch(pszSwitch);
     const char* pszPath = strPath;
     CString strCommand;
-    strCommand.Format("\"%s\" %s \"%s\"", static_cast<const char*>(m_strRegistrationHost), pszSwitch, pszPath);
+    strCommand.Format("\"%s\" %s \"%s\" \"%s\"", static_cast<const char*>(m_strRegistrationHost),
+                      SWITCH_REGISTER_SERVER, pszPath, static_cast<const char*>(strScratchName));
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     CKernelHandle job(MakeKillOnCloseJob());
     if (!CreateProcessA(m_strRegistrationHost, strCommand.GetBuffer(strCommand.GetLength()), nullptr, nullptr,
                         FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
-        Log("%s of %s: %s cannot be started, error %lu", pszEntry, pszPath,
+        Log("DllRegisterServer of %s: %s cannot be started, error %lu", pszPath,
             static_cast<const char*>(m_strRegistrationHost), GetLastError());
         return FALSE;
     }
@@ -107,36 +99,49 @@ BOOL CSetupMngr::RunServerEntry(const CString& strPath, const char* pszSwitch)
     // Where jobs do not nest (a setup run by a tool that put it in a job of
     // its own, before Windows 8) the entry runs without one.
     if (job.IsEmpty() || !AssignProcessToJobObject(job, process))
-        Log("%s of %s: runs without a job of its own, error %lu", pszEntry, pszPath, GetLastError());
+        Log("DllRegisterServer of %s: runs without a job of its own, error %lu", pszPath, GetLastError());
     if (ResumeThread(thread) == static_cast<DWORD>(-1)) {
-        Log("%s of %s: cannot be started, error %lu", pszEntry, pszPath, GetLastError());
+        Log("DllRegisterServer of %s: cannot be started, error %lu", pszPath, GetLastError());
         TerminateProcess(process, ERROR_CANCELLED);
         return FALSE;
     }
     if (!WaitForEnd(process, m_dwRegistrationTimeout)) {
         BOOL bEnded = TerminateProcess(process, ERROR_TIMEOUT) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-        Log("%s of %s: no end within %lu ms, %s", pszEntry, pszPath, m_dwRegistrationTimeout,
+        Log("DllRegisterServer of %s: no end within %lu ms, %s", pszPath, m_dwRegistrationTimeout,
             bEnded ? "ended" : "cannot be ended");
         return FALSE;
     }
     DWORD dwExitCode = SERVER_ENTRY_NO_LIBRARY;
     if (!GetExitCodeProcess(process, &dwExitCode)) {
-        Log("%s of %s: no exit code, error %lu", pszEntry, pszPath, GetLastError());
+        Log("DllRegisterServer of %s: no exit code, error %lu", pszPath, GetLastError());
         return FALSE;
     }
     if (dwExitCode != SERVER_ENTRY_DONE)
-        Log("%s of %s: exit code 0x%08lX, %s", pszEntry, pszPath, dwExitCode, Describe(dwExitCode));
+        Log("DllRegisterServer of %s: exit code 0x%08lX, %s", pszPath, dwExitCode, Describe(dwExitCode));
     return dwExitCode == SERVER_ENTRY_DONE;
 }
 
-BOOL CSetupMngr::RegisterServer(const CString& strPath)
+// The scratch key goes whatever became of the registration. What the entry
+// wrote is applied only when it succeeded; a failure while applying leaves
+// the records of what was changed for the rollback.
+BOOL CSetupMngr::RegisterServer(const CString& strPath, CAppliedCount& applied)
 {
-    return RunServerEntry(strPath, SWITCH_REGISTER_SERVER);
-}
-
-BOOL CSetupMngr::UnregisterServer(const CString& strPath)
-{
-    return RunServerEntry(strPath, SWITCH_UNREGISTER_SERVER);
+    const char* pszPath = strPath;
+    CScratchKey scratch;
+    if (scratch.Create() != ERROR_SUCCESS) {
+        Log("DllRegisterServer of %s: no scratch key, error %lu", pszPath, GetLastError());
+        return FALSE;
+    }
+    CString strScratchName = scratch.GetFullName();
+    BOOL bRegistered = RunServerEntry(strPath, strScratchName);
+    if (bRegistered && scratch.Apply(strPath, m_journal, applied) != ERROR_SUCCESS) {
+        Log("DllRegisterServer of %s: what it wrote cannot be applied, error %lu", pszPath, GetLastError());
+        bRegistered = FALSE;
+    }
+    if (scratch.Delete() != ERROR_SUCCESS)
+        Log("DllRegisterServer of %s: the scratch key %s cannot be deleted, error %lu", pszPath,
+            static_cast<const char*>(strScratchName), GetLastError());
+    return bRegistered;
 }
 
 BOOL CSetupMngr::RegisterDlls()
@@ -151,16 +156,17 @@ BOOL CSetupMngr::RegisterDlls()
             return FALSE;
         if (!WantsRegistration(pFile->m_dwFlags, dwExists == ERROR_FILE_NOT_FOUND))
             continue;
-        if (!m_journal.Add(RegistrationRecord(m_journal, pFile->m_strPath)))
-            return FALSE;
-        BOOL bRegistered = RegisterServer(pFile->m_strPath);
-        Log("self-registration: %s: %s", static_cast<const char*>(pFile->m_strPath),
-            bRegistered ? "registered" : "failed");
+        CAppliedCount applied;
+        BOOL bRegistered = RegisterServer(pFile->m_strPath, applied);
+        const char* pszPath = pFile->m_strPath;
         if (!bRegistered) {
+            Log("self-registration: %s: failed", pszPath);
             if (m_pfnCallback)
                 ReportError(SCBE_DLLREGISTER, 0);
             return FALSE;
         }
+        Log("self-registration: %s: registered, %lu keys created and %lu values written", pszPath,
+            applied.m_dwKeys, applied.m_dwValues);
     }
     return TRUE;
 }

@@ -1,6 +1,7 @@
 // Undoing a failed run, or one that ended midway, from its journal, and
 // recognising an earlier installation in a destination directory.
 #include "SetupMngr.h"
+#include "RegistryCapture.h"
 #include "SystemKeys.h"
 
 #include "platform/FileUtil.h"
@@ -137,9 +138,15 @@ BOOL CSetupMngr::FindInterruptedRun()
     return CheckFileExists(m_strJournalPath) == ERROR_SUCCESS;
 }
 
+// A scratch key left by a registration under way goes first; one that
+// cannot go leaves the journal untouched for the next start.
 BOOL CSetupMngr::RecoverInterruptedRun(SETUPCALLBACK pfnCallback)
 {
     m_pfnCallback = pfnCallback;
+    if (DeleteScratchKeys() != ERROR_SUCCESS) {
+        Log("recovery: the scratch keys of the registrations cannot be deleted, error %lu", GetLastError());
+        return FALSE;
+    }
     if (!m_journal.Load(m_strJournalPath)) {
         Log("recovery: the journal %s cannot be read, error %lu", static_cast<const char*>(m_strJournalPath),
             GetLastError());
@@ -194,14 +201,13 @@ BOOL CSetupMngr::UndoRecord(const CJournalRecord& record)
         bDone = PutBackSharedCount(record);
         Log("rollback: shared count of %s: %s", pszPath, Outcome(bDone));
         return bDone;
-    case JOURNAL_REGISTERED:
-        if (record.m_bExisted || IsNotFound(CheckFileExists(pszPath)))
-            return TRUE;
-        // A library that cannot unregister is passed over, as at its
-        // registration: no class may point at it, but its file goes all
-        // the same.
-        Log("rollback: unregistered %s: %s", pszPath, Outcome(UnregisterServer(record.m_strPath)));
-        return TRUE;
+    case JOURNAL_REGISTRY_VALUE:
+    case JOURNAL_REGISTRY_NEW_KEY:
+        bDone = UndoRegistrationChange(record) == ERROR_SUCCESS;
+        Log("rollback: registry %s of the registration of %s: %s",
+            record.m_op == JOURNAL_REGISTRY_VALUE ? "value given back" : "key deleted when empty", pszPath,
+            Outcome(bDone));
+        return bDone;
     case JOURNAL_PROGRAM_GROUP:
     case JOURNAL_PROGRAM_ITEM:
         return UndoProgramFolder(record);

@@ -1,13 +1,11 @@
 #include "ServerEntry.h"
+#include "RegistryCapture.h"
 
 #include "framework/SystemLibraries.h"
 
 #include <ole2.h>
 
-#include <cstring>
-
 const char SWITCH_REGISTER_SERVER[] = "/RegServer";
-const char SWITCH_UNREGISTER_SERVER[] = "/UnregServer";
 
 namespace {
 typedef HRESULT(STDAPICALLTYPE* PFNDLLSERVERENTRY)();
@@ -28,11 +26,17 @@ LONG WINAPI EndOnFault(EXCEPTION_POINTERS* pException)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-DWORD CallLoadedEntry(HMODULE hLibrary, const char* pszEntry)
+// The library is loaded before the keys are redirected: the loader and the
+// library's own start read the real registry; only what the entry writes
+// is captured.
+DWORD CallLoadedEntry(HMODULE hLibrary, const char* pszScratchKey)
 {
-    FARPROC pfnEntry = GetProcAddress(hLibrary, pszEntry);
+    FARPROC pfnEntry = GetProcAddress(hLibrary, "DllRegisterServer");
     if (!pfnEntry)
         return SERVER_ENTRY_NO_EXPORT;
+    CKeyRedirection redirection;
+    if (redirection.Redirect(pszScratchKey) != ERROR_SUCCESS)
+        return SERVER_ENTRY_NO_SCRATCH;
     // Through a plain function pointer type: FARPROC's own return type is
     // not the entry's.
     HRESULT hr = reinterpret_cast<PFNDLLSERVERENTRY>(reinterpret_cast<void (*)()>(pfnEntry))();
@@ -40,27 +44,21 @@ DWORD CallLoadedEntry(HMODULE hLibrary, const char* pszEntry)
 }
 }
 
-const char* ServerEntryOfSwitch(const char* pszSwitch)
-{
-    if (_stricmp(pszSwitch, SWITCH_REGISTER_SERVER) == 0)
-        return "DllRegisterServer";
-    if (_stricmp(pszSwitch, SWITCH_UNREGISTER_SERVER) == 0)
-        return "DllUnregisterServer";
-    return nullptr;
-}
-
-DWORD CallServerEntry(const char* pszPath, const char* pszEntry)
+DWORD CallServerEntry(const char* pszPath, const char* pszScratchName)
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(EndOnFault);
     if (!IsFullPath(pszPath))
         return SERVER_ENTRY_NO_LIBRARY;
+    CString strScratchKey;
+    if (!ScratchKeyOfFullName(pszScratchName, strScratchKey))
+        return SERVER_ENTRY_NO_SCRATCH;
     if (FAILED(OleInitialize(nullptr)))
         return SERVER_ENTRY_NO_COM;
     DWORD dwResult = SERVER_ENTRY_NO_LIBRARY;
     HMODULE hLibrary = LoadLibraryBesideItsDependencies(pszPath);
     if (reinterpret_cast<UINT_PTR>(hLibrary) >= 32) {
-        dwResult = CallLoadedEntry(hLibrary, pszEntry);
+        dwResult = CallLoadedEntry(hLibrary, strScratchKey);
         FreeLibrary(hLibrary);
     }
     OleUninitialize();

@@ -11,6 +11,7 @@
 #include "model/InstallMngr.h"
 
 class CException;
+struct CAppliedCount;
 
 class CSetupMngr : public CInstallMngr {
 public:
@@ -81,8 +82,9 @@ public:
     void ChangeDirectory(int nIndex);
     CDirNode* GetChildNode(int nIndex);
 
-    BOOL RegisterServer(const CString& strPath);
-    BOOL UnregisterServer(const CString& strPath);
+    // Registers the library, journaling each change to the registry before
+    // it is made; applied counts what was changed.
+    BOOL RegisterServer(const CString& strPath, CAppliedCount& applied);
 
     // The program a library's registration entry runs in, started anew:
     // the setup program itself, named by the application at start.
@@ -105,7 +107,7 @@ public:
 
 private:
     BOOL ReadSetupData();
-    BOOL RunServerEntry(const CString& strPath, const char* pszSwitch);
+    BOOL RunServerEntry(const CString& strPath, const CString& strScratchName);
     // The run is complete: the files it kept for a rollback go, and then
     // the journal.
     void ReleaseKeptFiles();

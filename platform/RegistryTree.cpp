@@ -161,6 +161,28 @@ LONG WriteKey(HKEY hKey, const CRegKeyCopy& copy)
 }
 }
 
+// A value that grew since its size was asked for is read again with room
+// for its new size.
+LONG ReadRegValue(HKEY hKey, const std::wstring& strName, CRegValueCopy& value)
+{
+    std::vector<BYTE> data(FIRST_DATA_SIZE);
+    for (;;) {
+        DWORD cbData = static_cast<DWORD>(data.size());
+        LONG lResult = RegQueryValueExW(hKey, strName.c_str(), nullptr, &value.m_dwType, data.data(), &cbData);
+        if (lResult == ERROR_MORE_DATA) {
+            data.resize(std::max<size_t>(cbData, data.size() * 2));
+            continue;
+        }
+        if (lResult != ERROR_SUCCESS) {
+            SetLastError(static_cast<DWORD>(lResult));
+            return lResult;
+        }
+        value.m_strName = strName;
+        value.m_data.assign(data.begin(), data.begin() + cbData);
+        return ERROR_SUCCESS;
+    }
+}
+
 // The key kept is named by the setup in its own code page; all that lies
 // in it is read and written through the Unicode functions.
 LONG SaveRegKeyTree(HKEY hRoot, const char* pszKey, CRegKeyCopy& copy)
@@ -240,6 +262,11 @@ public:
         return TRUE;
     }
 
+    BOOL ReadValue(CRegValueCopy& value)
+    {
+        return ReadName(value.m_strName) && ReadDword(value.m_dwType) && ReadBytes(value.m_data);
+    }
+
     BOOL ReadKey(CRegKeyCopy& copy, int nDepth)
     {
         DWORD nValues = 0;
@@ -247,7 +274,7 @@ public:
             return FALSE;
         for (DWORD i = 0; i < nValues; ++i) {
             CRegValueCopy value;
-            if (!ReadName(value.m_strName) || !ReadDword(value.m_dwType) || !ReadBytes(value.m_data))
+            if (!ReadValue(value))
                 return FALSE;
             copy.m_values.push_back(value);
         }
@@ -272,18 +299,22 @@ private:
     const std::vector<BYTE>& m_data;
     size_t m_nPos = 0;
 };
+
+void StoreValue(const CRegValueCopy& value, std::vector<BYTE>& data)
+{
+    StoreName(value.m_strName, data);
+    StoreDword(value.m_dwType, data);
+    StoreDword(static_cast<DWORD>(value.m_data.size()), data);
+    data.insert(data.end(), value.m_data.begin(), value.m_data.end());
+}
 }
 
 void StoreRegKeyCopy(const CRegKeyCopy& copy, std::vector<BYTE>& data)
 {
     StoreName(copy.m_strName, data);
     StoreDword(static_cast<DWORD>(copy.m_values.size()), data);
-    for (const CRegValueCopy& value : copy.m_values) {
-        StoreName(value.m_strName, data);
-        StoreDword(value.m_dwType, data);
-        StoreDword(static_cast<DWORD>(value.m_data.size()), data);
-        data.insert(data.end(), value.m_data.begin(), value.m_data.end());
-    }
+    for (const CRegValueCopy& value : copy.m_values)
+        StoreValue(value, data);
     StoreDword(static_cast<DWORD>(copy.m_subkeys.size()), data);
     for (const CRegKeyCopy& subkey : copy.m_subkeys)
         StoreRegKeyCopy(subkey, data);
@@ -294,4 +325,28 @@ BOOL LoadRegKeyCopy(const std::vector<BYTE>& data, CRegKeyCopy& copy)
     copy = CRegKeyCopy();
     CCopyReader reader(data);
     return reader.ReadKey(copy, 0) && reader.AtEnd();
+}
+
+void StoreRegKeyPath(const std::wstring& strKey, std::vector<BYTE>& data)
+{
+    StoreName(strKey, data);
+}
+
+BOOL LoadRegKeyPath(const std::vector<BYTE>& data, std::wstring& strKey)
+{
+    CCopyReader reader(data);
+    return reader.ReadName(strKey) && reader.AtEnd();
+}
+
+void StoreRegValueCopy(const std::wstring& strKey, const CRegValueCopy& value, std::vector<BYTE>& data)
+{
+    StoreName(strKey, data);
+    StoreValue(value, data);
+}
+
+BOOL LoadRegValueCopy(const std::vector<BYTE>& data, std::wstring& strKey, CRegValueCopy& value)
+{
+    value = CRegValueCopy();
+    CCopyReader reader(data);
+    return reader.ReadName(strKey) && reader.ReadValue(value) && reader.AtEnd();
 }

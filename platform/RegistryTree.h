@@ -24,6 +24,10 @@ struct CRegKeyCopy {
     std::vector<CRegKeyCopy> m_subkeys;
 };
 
+// Reads the value strName of the open key hKey, its type and all its bytes,
+// into value (its name included).
+LONG ReadRegValue(HKEY hKey, const std::wstring& strName, CRegValueCopy& value);
+
 // Reads pszKey of hRoot with everything below it into copy.
 LONG SaveRegKeyTree(HKEY hRoot, const char* pszKey, CRegKeyCopy& copy);
 
@@ -38,3 +42,10 @@ LONG RestoreRegKeyTree(HKEY hRoot, const char* pszKey, const CRegKeyCopy& copy);
 // FALSE when the bytes are not a whole copy.
 void StoreRegKeyCopy(const CRegKeyCopy& copy, std::vector<BYTE>& data);
 BOOL LoadRegKeyCopy(const std::vector<BYTE>& data, CRegKeyCopy& copy);
+
+// A key's path below its root, alone or with one of its values, as bytes
+// for such a record, and back. FALSE when the bytes are not a whole one.
+void StoreRegKeyPath(const std::wstring& strKey, std::vector<BYTE>& data);
+BOOL LoadRegKeyPath(const std::vector<BYTE>& data, std::wstring& strKey);
+void StoreRegValueCopy(const std::wstring& strKey, const CRegValueCopy& value, std::vector<BYTE>& data);
+BOOL LoadRegValueCopy(const std::vector<BYTE>& data, std::wstring& strKey, CRegValueCopy& value);

@@ -428,6 +428,24 @@ inline ULONGLONG LastWriteTime(HKEY hRoot, const std::wstring& strKey)
     return lResult == ERROR_SUCCESS ? (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime : 0;
 }
 
+// The product's control and the shared library it binds, copied from
+// strStage into strDir and registered there by the control's own entry in
+// this process: what another installation of it leaves.
+inline void RegisterControlIn(const std::string& strStage, const std::string& strDir)
+{
+    for (const char* pszName : {"Tilewrig.ocx", "TileShr.dll"})
+        ASSERT_TRUE(CopyFileA((strStage + "\\" + pszName).c_str(), (strDir + "\\" + pszName).c_str(), FALSE))
+            << "cannot copy " << pszName << " into " << strDir << ", error " << GetLastError();
+    std::string strControl = strDir + "\\Tilewrig.ocx";
+    HMODULE hControl = LoadLibraryExA(strControl.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    ASSERT_NE(nullptr, hControl) << "cannot load " << strControl << ", error " << GetLastError();
+    typedef HRESULT(WINAPI * PFNENTRY)();
+    FARPROC pfnEntry = GetProcAddress(hControl, "DllRegisterServer");
+    HRESULT hr = pfnEntry ? reinterpret_cast<PFNENTRY>(reinterpret_cast<void (*)()>(pfnEntry))() : E_NOINTERFACE;
+    FreeLibrary(hControl);
+    ASSERT_EQ(S_OK, hr) << strControl << " did not register itself";
+}
+
 // The differences between two snapshots, one line each: "+" new, "-" gone,
 // "~" changed.
 inline std::vector<std::string> Differences(const std::map<std::string, std::string>& before,

@@ -28,6 +28,8 @@ const char KEY_APP_PATHS[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App 
 const char KEY_UNINSTALL[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tilewright";
 const char KEY_SHARED[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char KEY_CONTROL_CLSID[] = "CLSID\\{5C7E2A31-8D4B-4F1A-9E63-2B7D1C9A4E10}";
+// Where the setup makes the scratch keys of the libraries' registrations.
+const char KEY_SCRATCH_PARENT[] = "Software\\Tilewright Setup";
 const char MSG_SUCCESS[] = "The Setup was completed successfully.";
 const char MSG_NOT_FINISHED[] = "The Setup was not finished completely.";
 

@@ -250,7 +250,8 @@ TEST_F(Install, SilentInstallWithALog)
           std::string("file copied: C:\\Tilewright\\Mapsmith.exe ("),
           std::string("registry written: HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App "
                       "Paths\\Mapsmith.exe, (default) = \"C:\\Tilewright\\Mapsmith.exe\" (was not set)"),
-          std::string("self-registration: C:\\Tilewright\\Tilewrig.ocx: registered"),
+          std::string("self-registration: C:\\Tilewright\\Tilewrig.ocx: registered, 4 keys created and 5 values "
+                      "written"),
           std::string("program item \"Mapsmith\": C:\\Tilewright\\Mapsmith.exe"),
           std::string("install information saved: C:\\Tilewright\\Setup.inf"),
           std::string("final message: The Setup was completed successfully."), std::string("end: exit code 0, ")})

@@ -29,6 +29,7 @@ const std::vector<std::pair<HKEY, std::string>> TOUCHED_KEYS = {
     {HKEY_CLASSES_ROOT, ".tlr"},
     {HKEY_CLASSES_ROOT, KEY_CONTROL_CLSID},
     {HKEY_CLASSES_ROOT, "Tilewright.TileView"},
+    {HKEY_LOCAL_MACHINE, KEY_SCRATCH_PARENT},
 };
 
 std::string TempDir()
@@ -297,15 +298,19 @@ TEST_F(Faults, CancelDuringAReinstall)
     }
 }
 
-// The document extension pointed at another class, and the run fails at
-// its very end, after the registry, the control's registration and the
-// program group: a directory stands where the information is saved. The
-// keys the run overwrites hold what the setup never writes itself (names
-// and text outside the ANSI code page, an expandable and a multi-string
-// value, a value far longer than the setup's own), and the shared
-// library's count stands at 0: all of it comes back byte for byte.
+// The document extension pointed at another class, the control registered
+// from another directory, and the run fails at its very end, after the
+// registry, the control's registration and the program group: a directory
+// stands where the information is saved. The keys the run overwrites hold
+// what the setup never writes itself (names and text outside the ANSI code
+// page, an expandable and a multi-string value, a value far longer than
+// the setup's own), and the shared library's count stands at 0: all of it
+// comes back byte for byte, the other directory's registration included.
 TEST_F(Faults, ExtensionOfAnotherClassAndAFailedSave)
 {
+    kit::CScratchDir elsewhere("faults-elsewhere");
+    ASSERT_TRUE(elsewhere.IsMade());
+    kit::RegisterControlIn(Stage("bin"), elsewhere.Path());
     kit::WriteText(HKEY_CLASSES_ROOT, ".tlr", nullptr, "Other.Document");
     kit::WriteText(HKEY_CLASSES_ROOT, ".tlr\\ShellNew", "FileName", "other.tlr");
     const std::wstring greek = L"\x0394\x03B9\x03B1\x03B4\x03C1\x03BF\x03BC\x03AE";
@@ -327,6 +332,9 @@ TEST_F(Faults, ExtensionOfAnotherClassAndAFailedSave)
     ExpectGaveUp(run);
     ExpectRolledBack("extension of another class, failed save", before, INSTALL_DEST);
     EXPECT_EQ("Other.Document", kit::QueryValue(HKEY_CLASSES_ROOT, ".tlr", nullptr).Text());
+    EXPECT_EQ(elsewhere / "Tilewrig.ocx",
+              kit::QueryValue(HKEY_CLASSES_ROOT, std::string(KEY_CONTROL_CLSID) + "\\InprocServer32", nullptr).Text())
+        << "the control's class names the other directory's copy no more";
 }
 
 TEST_F(Faults, TargetInUse)
@@ -430,7 +438,13 @@ TEST_F(Faults, SilentRefusalsAndFailures)
     HANDLE hMutex = nullptr;
     std::string readMe = std::string(INSTALL_DEST) + "\\ReadMe.txt";
     std::string crashing = "\"" + BuildPath("tools\\payload\\payload_reg_crash.dll") + "\"";
+    std::string scratchKey = std::string(KEY_SCRATCH_PARENT) + "\\faults";
+    std::string scratch = "\"HKEY_LOCAL_MACHINE\\" + scratchKey + "\"";
     auto holdMutex = [&] { hMutex = CreateMutexA(nullptr, FALSE, "MessageCode.SetupInstance"); };
+    auto holdMutexAndScratch = [&] {
+        holdMutex();
+        CreateRegKey(HKEY_LOCAL_MACHINE, scratchKey.c_str());
+    };
     const CCase cases[] = {
         {"silent: an unknown switch", "/S /Quiet", 1639, [] {}, [] {}},
         {"silent: a destination without drive", "/S /DIR=Tilewright", 1639, [] {}, [] {}},
@@ -445,12 +459,15 @@ TEST_F(Faults, SilentRefusalsAndFailures)
          [&] { hHeld = CreateFileA(readMe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr); }},
         {"silent: another setup running", "/S", 1618, [] {}, holdMutex},
         // The switch the setup starts itself with to register a library
-        // loads only a library named by full path, and shows nothing even
-        // when the library crashes.
-        {"internal switch: a relative name", "/RegServer Tilewright.dll", 1, [] {}, [] {}},
-        {"internal switch: a crashing library, another setup running", "/RegServer " + crashing,
-         static_cast<long>(EXCEPTION_ACCESS_VIOLATION), [] {}, holdMutex},
-        {"internal switch beside a user's switch", "/S /RegServer " + crashing, 1639, [] {}, [] {}},
+        // loads only a library named by full path, redirects the keys only
+        // to a scratch key of the form the setup makes, and shows nothing
+        // even when the library crashes.
+        {"internal switch: a relative name", "/RegServer Tilewright.dll " + scratch, 1, [] {}, [] {}},
+        {"internal switch: a scratch key the setup does not make",
+         "/RegServer " + crashing + " \"HKEY_LOCAL_MACHINE\\Software\\Classes\"", 4, [] {}, [] {}},
+        {"internal switch: a crashing library, another setup running", "/RegServer " + crashing + " " + scratch,
+         static_cast<long>(EXCEPTION_ACCESS_VIOLATION), [] {}, holdMutexAndScratch},
+        {"internal switch beside a user's switch", "/S /RegServer " + crashing + " " + scratch, 1639, [] {}, [] {}},
     };
     for (const CCase& c : cases) {
         RemoveInstallation();
@@ -464,6 +481,7 @@ TEST_F(Faults, SilentRefusalsAndFailures)
             CloseHandle(hMutex);
         hHeld = INVALID_HANDLE_VALUE;
         hMutex = nullptr;
+        DeleteRegKeyTree(HKEY_LOCAL_MACHINE, KEY_SCRATCH_PARENT);
         EXPECT_EQ(c.nExitCode, run.nExitCode) << c.pszName;
         EXPECT_FALSE(run.bWindowShown) << c.pszName << ": a window was shown";
         ExpectRolledBack(c.pszName, before, INSTALL_DEST);

@@ -1,4 +1,4 @@
-# The registrations run on the payload libraries, each in the build's setup
-# program started for it.
-add_dependencies(${name} Setup payload_all)
+# The registrations run on the payload libraries and the product's control,
+# each in the build's setup program started for it.
+add_dependencies(${name} Setup payload_all tilewright)
 target_link_libraries(${name} PRIVATE ole32)

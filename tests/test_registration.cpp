@@ -3,9 +3,14 @@
 // registry; a failing entry, a missing export, a file that is no library,
 // a missing file, and a library that crashes or never returns each give
 // the registration message once and stop the walk. Each entry runs in the
-// build's setup program, started for it.
+// build's setup program, started for it, and what it writes reaches the
+// registry through the setup, only when it succeeded, so that a rollback
+// gives back what the product's control registered from another directory
+// held.
 #include "EngineTestKit.h"
 #include "TestPaths.h"
+
+#include "engine/RegistryCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +23,25 @@ namespace {
 using namespace kit;
 
 const char REGISTERED_KEY[] = "Software\\SetupTests\\Registered";
+const std::string CONTROL_CLSID_KEY = "CLSID\\{5C7E2A31-8D4B-4F1A-9E63-2B7D1C9A4E10}";
+const std::string CONTROL_SERVER_KEY = CONTROL_CLSID_KEY + "\\InprocServer32";
+const std::string CONTROL_PROGID_KEY = "Tilewright.TileView";
+const char SCRATCH_PARENT_KEY[] = "Software\\Tilewright Setup";
+
+void DeleteControlKeys()
+{
+    DeleteRegKeyTree(HKEY_CLASSES_ROOT, CONTROL_CLSID_KEY.c_str());
+    DeleteRegKeyTree(HKEY_CLASSES_ROOT, CONTROL_PROGID_KEY.c_str());
+}
+
+// The control's class and program id keys, whole.
+std::map<std::string, std::string> ControlKeys()
+{
+    std::map<std::string, std::string> state;
+    ListKey(HKEY_CLASSES_ROOT, CONTROL_CLSID_KEY, "clsid", state);
+    ListKey(HKEY_CLASSES_ROOT, CONTROL_PROGID_KEY, "progid", state);
+    return state;
+}
 
 class Registration : public ::testing::Test {
 protected:
@@ -27,12 +51,17 @@ protected:
     {
         ASSERT_TRUE(m_sys.IsMade());
         DeleteRegKeyTree(HKEY_LOCAL_MACHINE, REGISTERED_KEY);
+        DeleteControlKeys();
         Calls().clear();
         m_mngr.m_pfnCallback = RecordingCallback;
         m_mngr.m_strRegistrationHost = BuildPath("app\\Setup.exe").c_str();
         m_top = AddTopDirs(m_mngr);
     }
-    void TearDown() override { DeleteRegKeyTree(HKEY_LOCAL_MACHINE, REGISTERED_KEY); }
+    void TearDown() override
+    {
+        DeleteRegKeyTree(HKEY_LOCAL_MACHINE, REGISTERED_KEY);
+        DeleteControlKeys();
+    }
 
     // A payload installed under a name of the test's choice.
     CInstalledFile* Install(const char* pszPayload, const char* pszName, DWORD dwFlags)
@@ -99,7 +128,7 @@ TEST_F(Registration, FailingEntryStopsTheWalk)
     EXPECT_FALSE(m_mngr.RegisterDlls());
     ExpectOneRegistrationMessage();
     EXPECT_TRUE(Registered("before.dll"));
-    EXPECT_TRUE(Registered("failing.dll")) << "the failing entry did run";
+    EXPECT_FALSE(Registered("failing.dll")) << "what the failing entry wrote was applied";
     EXPECT_FALSE(Registered("after.dll")) << "no library after the failing one is registered";
 }
 
@@ -153,6 +182,7 @@ TEST_F(Registration, CrashingOrHangingLibraryFailsItsRegistration)
     EXPECT_LT(dwElapsed, 20000u) << "the wait ended soon after the time limit";
     EXPECT_TRUE(DeleteFileA(strHanging.c_str())) << "the hung process still holds the library, error "
                                                  << GetLastError();
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SCRATCH_PARENT_KEY)) << "a scratch key was left after the hang";
 }
 
 TEST_F(Registration, RegisterOnlyWhenAbsentBit)
@@ -187,12 +217,13 @@ TEST_F(Registration, RegisterServerOnOneLibrary)
     Install("payload_reg_ok.dll", "direct.dll", 0);
     Install("payload_reg_fail.dll", "directfail.dll", 0);
     Install("payload_noreg.dll", "directnoreg.dll", 0);
-    EXPECT_TRUE(m_mngr.RegisterServer((m_sys / "direct.dll").c_str()));
+    CAppliedCount applied;
+    EXPECT_TRUE(m_mngr.RegisterServer((m_sys / "direct.dll").c_str(), applied));
     EXPECT_TRUE(Registered("direct.dll"));
-    EXPECT_FALSE(m_mngr.RegisterServer((m_sys / "directfail.dll").c_str()))
+    EXPECT_FALSE(m_mngr.RegisterServer((m_sys / "directfail.dll").c_str(), applied))
         << "a negative result of the entry is a failure";
-    EXPECT_FALSE(m_mngr.RegisterServer((m_sys / "directnoreg.dll").c_str()));
-    EXPECT_FALSE(m_mngr.RegisterServer((m_sys / "missing.dll").c_str()));
+    EXPECT_FALSE(m_mngr.RegisterServer((m_sys / "directnoreg.dll").c_str(), applied));
+    EXPECT_FALSE(m_mngr.RegisterServer((m_sys / "missing.dll").c_str(), applied));
     EXPECT_TRUE(Calls().empty()) << "RegisterServer itself reports nothing";
 
     // Each call balanced its COM initialisation: the thread can still be
@@ -202,6 +233,38 @@ TEST_F(Registration, RegisterServerOnOneLibrary)
     if (SUCCEEDED(hr))
         CoUninitialize();
     EXPECT_EQ(nullptr, GetModuleHandleA((m_sys / "direct.dll").c_str())) << "the library was not freed";
+}
+
+// The control registered from another directory before the run, and
+// changed there since: its threading model edited, the program id's class
+// key gone. The run registers its own copy, a new file, then fails: the
+// rollback gives the other directory's registration back byte for byte,
+// which the control's "DllUnregisterServer" would have deleted.
+TEST_F(Registration, RollbackGivesBackTheControlsRegistrationFromAnotherDirectory)
+{
+    CScratchDir elsewhere("registration-elsewhere");
+    ASSERT_TRUE(elsewhere.IsMade());
+    RegisterControlIn(BuildPath("tilewright\\bin"), elsewhere.Path());
+    WriteText(HKEY_CLASSES_ROOT, CONTROL_SERVER_KEY, "ThreadingModel", "Both");
+    ASSERT_EQ(ERROR_SUCCESS, DeleteRegKeyTree(HKEY_CLASSES_ROOT, (CONTROL_PROGID_KEY + "\\CLSID").c_str()));
+    std::map<std::string, std::string> before = ControlKeys();
+
+    ASSERT_TRUE(CopyFileA(BuildPath("tilewright\\bin\\TileShr.dll").c_str(), (m_sys / "TileShr.dll").c_str(), FALSE));
+    Journal(m_mngr, JOURNAL_NEW_FILE, m_sys / "Tilewrig.ocx");
+    ASSERT_TRUE(CopyFileA(BuildPath("tilewright\\bin\\Tilewrig.ocx").c_str(), (m_sys / "Tilewrig.ocx").c_str(), FALSE));
+    AddFile(m_top.pSys, m_sys / "Tilewrig.ocx", FILE_REGISTER);
+    ASSERT_TRUE(m_mngr.RegisterDlls()) << "the run's copy did not register";
+    EXPECT_EQ(m_sys / "Tilewrig.ocx", QueryValue(HKEY_CLASSES_ROOT, CONTROL_SERVER_KEY, nullptr).Text())
+        << "the run's registration was not applied";
+    EXPECT_EQ("Apartment", QueryValue(HKEY_CLASSES_ROOT, CONTROL_SERVER_KEY, "ThreadingModel").Text());
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, CONTROL_PROGID_KEY + "\\CLSID")) << "the missing key was not created";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SCRATCH_PARENT_KEY)) << "the scratch key was left";
+
+    EXPECT_TRUE(m_mngr.Rollback()) << "error " << GetLastError();
+    for (const std::string& line : Differences(before, ControlKeys()))
+        ADD_FAILURE() << "the registration from another directory is not back as it was: " << line;
+    EXPECT_EQ(elsewhere / "Tilewrig.ocx", QueryValue(HKEY_CLASSES_ROOT, CONTROL_SERVER_KEY, nullptr).Text());
+    EXPECT_FALSE(Exists(m_sys / "Tilewrig.ocx")) << "the run's copy was not deleted";
 }
 
 }

@@ -8,6 +8,7 @@
 #include "TestPaths.h"
 
 #include "platform/FileUtil.h"
+#include "platform/RegistryTree.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,7 @@ const std::string SHARED_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Sh
 const std::string DOC_TYPE_KEY = "Rollsmith.Document";
 const std::string EXT_KEY = std::string(".") + DOC_EXT;
 const std::string REGISTERED_KEY = "Software\\SetupTests\\Registered";
+const char SCRATCH_PARENT_KEY[] = "Software\\Tilewright Setup";
 const BYTE IDENT[16] = {0x10, 0x11, 0x12, 0x13, 0x54, 0x49, 0x4C, 0x45,
                         0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F};
 
@@ -271,8 +273,8 @@ TEST_F(Rollback, SaveFailureUndoesTheWholeSystemUpdate)
     ASSERT_EQ(1u, Calls().size()) << "the refused save is reported";
     EXPECT_TRUE(m_mngr.Rollback()) << "every kept value is written back, error " << GetLastError();
 
-    // The extension points at its former class again, and the library
-    // that registered itself was asked to unregister before it went.
+    // The extension points at its former class again, and what the library
+    // that registered itself wrote is gone with it.
     ExpectAsBefore(before);
     EXPECT_EQ("D:\\Old\\Rollsmith.exe", QueryValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, nullptr).Text())
         << "the App Paths values of an earlier installation are back";
@@ -283,11 +285,17 @@ TEST_F(Rollback, SaveFailureUndoesTheWholeSystemUpdate)
 }
 
 // A run that ends midway, its process gone, is undone by the next start
-// from the journal it left on the disk: files, registry and the library's
-// registration, newest first.
+// from the journal it left on the disk: files, registry and what the
+// library's registration changed, newest first. The library was registered
+// from another directory before the run: that registration comes back with
+// its type and bytes, and the scratch key a registration cut short left
+// goes.
 TEST_F(Rollback, AnInterruptedRunIsUndoneByTheNextStart)
 {
     WriteText(HKEY_CLASSES_ROOT, EXT_KEY, nullptr, "Other.Document");
+    const char ELSEWHERE[] = "%SystemDrive%\\Elsewhere\\reg.dll";
+    WriteValue(HKEY_LOCAL_MACHINE, REGISTERED_KEY, "reg.dll", REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(ELSEWHERE),
+               sizeof ELSEWHERE);
     Snapshot before = TakeSnapshot();
     std::string journal = m_dest / "..\\rollback-test.jnl";
     DeleteFileA(journal.c_str());
@@ -296,14 +304,17 @@ TEST_F(Rollback, AnInterruptedRunIsUndoneByTheNextStart)
     SimulateCopy(true, {{"reg.dll", FILE_REGISTER}});
     ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
     ASSERT_TRUE(m_mngr.RegisterDlls());
-    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, REGISTERED_KEY)) << "the library did not register itself";
+    ASSERT_EQ(m_sys / "reg.dll", QueryValue(HKEY_LOCAL_MACHINE, REGISTERED_KEY, "reg.dll").Text())
+        << "the library's registration was not applied";
+    const std::string leftScratch = std::string(SCRATCH_PARENT_KEY) + "\\{0D1E2F30-4152-6374-8596-A7B8C9DAEBFC}";
+    ASSERT_EQ(ERROR_SUCCESS, CreateRegKey(HKEY_LOCAL_MACHINE, (leftScratch + "\\HKLM\\Software").c_str()));
 
     CSetupMngr next;
     next.m_strJournalPath = journal.c_str();
-    next.m_strRegistrationHost = m_mngr.m_strRegistrationHost;
     ASSERT_TRUE(next.FindInterruptedRun()) << "the journal was not found";
     EXPECT_TRUE(next.RecoverInterruptedRun(RecordingCallback)) << "error " << GetLastError();
     ExpectAsBefore(before);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SCRATCH_PARENT_KEY)) << "the scratch key was left";
     EXPECT_TRUE(next.m_journal.m_records.empty()) << "what was undone stays in the journal";
 }
 
@@ -347,8 +358,9 @@ TEST_F(Rollback, AProductFileUnderAKeptNameIsNeverTakenForAKeptFile)
     }
 }
 
-// The journal reads back as it was written, whatever its names hold; a
-// record voided or replaced is gone, and a last line the run did not finish
+// The journal reads back as it was written, whatever its names hold, the
+// wide names and bytes of a registration's change among them; a record
+// voided or replaced is gone, and a last line the run did not finish
 // writing ends the journal.
 TEST_F(Rollback, TheJournalReadsBackWhatWasWritten)
 {
@@ -375,13 +387,21 @@ TEST_F(Rollback, TheJournalReadsBackWhatWasWritten)
     count.m_op = JOURNAL_SHARED_COUNT;
     count.m_strPath = "C:\\lib.dll";
     ASSERT_TRUE(journal.Replace(count));
+    CJournalRecord value;
+    value.m_op = JOURNAL_REGISTRY_VALUE;
+    value.m_hRoot = HKEY_USERS;
+    value.m_strPath = count.m_strPath;
+    const std::wstring valueKey = L".DEFAULT\\Software\\\x0394\x03B9\x03B1";
+    const CRegValueCopy former = {L"\x03C1\x03BF", REG_MULTI_SZ, {'a', 0, 0, 0, 0, 0}};
+    StoreRegValueCopy(valueKey, former, value.m_data);
+    ASSERT_TRUE(journal.Add(value));
     std::vector<BYTE> written;
     ASSERT_EQ(0u, ReadFileBytes(path.c_str(), written));
     ASSERT_TRUE(WriteFileText(path + ".torn", std::string(written.begin(), written.end()) + "S\tC:\\torn.dll\t\t"));
 
     CJournal read;
     ASSERT_TRUE(read.Load(path.c_str())) << "error " << GetLastError();
-    ASSERT_EQ(2u, read.m_records.size());
+    ASSERT_EQ(3u, read.m_records.size());
     const CJournalRecord& r = read.m_records[0];
     EXPECT_EQ(JOURNAL_REGISTRY_KEY, r.m_op);
     EXPECT_EQ(HKEY_CLASSES_ROOT, r.m_hRoot);
@@ -390,8 +410,15 @@ TEST_F(Rollback, TheJournalReadsBackWhatWasWritten)
     EXPECT_EQ(0xFFFFFFFFu, r.m_dwValue);
     EXPECT_EQ(key.m_data, r.m_data);
     EXPECT_EQ(JOURNAL_SHARED_COUNT, read.m_records[1].m_op) << "the replaced record is not the one read";
+    EXPECT_EQ(HKEY_USERS, read.m_records[2].m_hRoot);
+    std::wstring readKey;
+    CRegValueCopy readFormer;
+    ASSERT_TRUE(LoadRegValueCopy(read.m_records[2].m_data, readKey, readFormer));
+    EXPECT_TRUE(readKey == valueKey && readFormer.m_strName == former.m_strName
+                && readFormer.m_dwType == former.m_dwType && readFormer.m_data == former.m_data)
+        << "the registration's change does not read back as written";
     ASSERT_TRUE(read.Load((path + ".torn").c_str()));
-    EXPECT_EQ(2u, read.m_records.size()) << "a torn last line was read as a record";
+    EXPECT_EQ(3u, read.m_records.size()) << "a torn last line was read as a record";
     ASSERT_TRUE(journal.Rewrite(std::vector<CJournalRecord>()));
     EXPECT_FALSE(Exists(path)) << "an empty journal is removed";
     DeleteFileA((path + ".torn").c_str());
