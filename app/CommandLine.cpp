@@ -10,6 +10,7 @@ const char SETUP_USAGE[] =
     "/LOG=file\twrite a log of the installation\r\n"
     "/?\tthis text\r\n\r\n"
     "Exit codes with /S: 0 installed, 1603 failed and rolled back, "
+    "1604 failed and not all rolled back (the next start finishes it), "
     "1618 another setup is running, 1639 invalid command line, or a system error code "
     "(32 a file in use, 112 not enough space, 145 another application in the directory).";
 

@@ -10,6 +10,42 @@ const char MSG_NOT_RECOVERED[] =
     "An interrupted installation could not be undone completely. Close all Windows-applications and start the "
     "Setup again.";
 
+const char MSG_FILES_NOT_UNDONE[] = "The Setup could not put these files back as they were:";
+const char MSG_START_AGAIN[] = "Close the programs that use them and start the Setup again: it will put them back.";
+// A list longer than this would not fit on the screen; the log names all.
+const int MAX_FILES_NAMED = 10;
+
+// The files named one to a line, the rest counted.
+CString FileList(const CStringArray& files)
+{
+    CString strList;
+    int nNamed = files.GetSize() < MAX_FILES_NAMED ? files.GetSize() : MAX_FILES_NAMED;
+    for (int i = 0; i < nNamed; ++i)
+        strList += "\r\n" + files[i];
+    if (nNamed < files.GetSize()) {
+        CString strMore;
+        strMore.Format("\r\nand %d more", files.GetSize() - nNamed);
+        strList += strMore;
+    }
+    return strList;
+}
+
+// What a rollback left: the files it could not put back, which the user can
+// free, or else the registry, which the user cannot.
+CString NotRestoredMessage(const CStringArray& files)
+{
+    if (files.IsEmpty())
+        return MSG_NOT_RESTORED;
+    return MSG_FILES_NOT_UNDONE + FileList(files) + "\r\n\r\n" + MSG_START_AGAIN;
+}
+
+CString NotRecoveredMessage(const CStringArray& files)
+{
+    if (files.IsEmpty())
+        return MSG_NOT_RECOVERED;
+    return CString(MSG_NOT_RECOVERED) + "\r\n\r\n" + MSG_FILES_NOT_UNDONE + FileList(files);
+}
+
 const char* LoadFailureMessage(DWORD dwError)
 {
     switch (dwError) {
@@ -62,7 +98,7 @@ BOOL InstallPhases(ISetupSteps& steps, ISetupWindows& windows)
 }
 }
 
-void RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK pfnCallback,
+BOOL RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK pfnCallback,
                       CString& strFinalMessage, UINT& nFinalStyle)
 {
     windows.CreateStatus("Initializing Setup...");
@@ -75,22 +111,22 @@ void RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK 
         windows.AcceptSessionEnd();
         if (!bRecovered) {
             nFinalStyle = MB_ICONHAND;
-            strFinalMessage = MSG_NOT_RECOVERED;
-            return;
+            strFinalMessage = NotRecoveredMessage(steps.FilesNotUndone());
+            return FALSE;
         }
         windows.SetStatusText("Initializing Setup...");
     }
     if (!steps.LoadInstallInfo(pfnCallback)) {
         nFinalStyle = MB_ICONHAND;
         strFinalMessage = LoadFailureMessage(GetLastError());
-        return;
+        return TRUE;
     }
     windows.DestroyStatus();
     windows.ShowBackdrop(steps.GetProductName() + " Setup");
 
     strFinalMessage = "The Setup was not finished completely.";
     if (windows.RunWizard() != ID_WIZFINISH)
-        return;
+        return TRUE;
     // Until the system is changed, or back as it was, the run must not end.
     windows.RefuseSessionEnd(steps.GetProductName() + " Setup");
     BOOL bInstalled = InstallPhases(steps, windows);
@@ -101,6 +137,7 @@ void RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK 
         steps.RunPostInstall();
         strFinalMessage = MSG_SETUP_COMPLETED;
     } else if (!bRestored) {
-        windows.ShowMessage(MSG_NOT_RESTORED, MB_OK | MB_ICONHAND);
+        windows.ShowMessage(NotRestoredMessage(steps.FilesNotUndone()), MB_OK | MB_ICONHAND);
     }
+    return bRestored;
 }

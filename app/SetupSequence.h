@@ -11,5 +11,7 @@ extern const char MSG_SETUP_COMPLETED[];
 const INT_PTR ID_WIZFINISH = 12325;
 
 // Runs the sequence; leaves the text and style of the final message box.
-void RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK pfnCallback,
+// FALSE when something the run changed could not be given back: it stays
+// in the journal for the next start.
+BOOL RunSetupSequence(ISetupSteps& steps, ISetupWindows& windows, SETUPCALLBACK pfnCallback,
                       CString& strFinalMessage, UINT& nFinalStyle);

@@ -19,6 +19,8 @@ public:
     virtual BOOL SaveInstallInfo() = 0;
     virtual void RunPostInstall() = 0;
     virtual BOOL Rollback() = 0;
+    // The files the last rollback or recovery could not put back.
+    virtual const CStringArray& FilesNotUndone() = 0;
 
 protected:
     ~ISetupSteps() = default;
@@ -43,6 +45,7 @@ public:
     BOOL SaveInstallInfo() override { return m_engine.SaveInstallInfo(); }
     void RunPostInstall() override { m_engine.RunPostInstall(); }
     BOOL Rollback() override { return m_engine.Rollback(); }
+    const CStringArray& FilesNotUndone() override { return m_engine.m_filesNotUndone; }
 
 private:
     CSetupMngr& m_engine;

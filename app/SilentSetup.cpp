@@ -70,9 +70,9 @@ int CSilentSetup::Run()
     CEngineSteps steps(m_engine);
     CString strFinalMessage;
     UINT nFinalStyle = MB_ICONINFORMATION;
-    RunSetupSequence(steps, *this, SilentCallback, strFinalMessage, nFinalStyle);
+    BOOL bUndone = RunSetupSequence(steps, *this, SilentCallback, strFinalMessage, nFinalStyle);
     LogFormat("final message: %s", static_cast<const char*>(strFinalMessage));
-    return ExitCode(strFinalMessage);
+    return bUndone ? ExitCode(strFinalMessage) : SETUP_EXIT_NOT_UNDONE;
 }
 
 int CSilentSetup::ExitCode(const CString& strFinalMessage) const

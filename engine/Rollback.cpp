@@ -78,6 +78,16 @@ BOOL PutBackKey(const CJournalRecord& record)
     return RestoreRegKeyTree(record.m_hRoot, record.m_strPath, copy) == ERROR_SUCCESS;
 }
 
+BOOL HoldsAnyRecord(const std::vector<CJournalRecord>& records, const CString& strDir)
+{
+    CString strPrefix = strDir + "\\";
+    int nLength = strPrefix.GetLength();
+    for (const CJournalRecord& record : records)
+        if (record.m_strPath.GetLength() > nLength && _strnicmp(record.m_strPath, strPrefix, nLength) == 0)
+            return TRUE;
+    return FALSE;
+}
+
 // TRUE when the directory holds no "\Uninst.exe" or this setup's own.
 BOOL HasOwnOrNoUninstaller(const CString& strDir)
 {
@@ -166,10 +176,20 @@ BOOL CSetupMngr::RecoverInterruptedRun(SETUPCALLBACK pfnCallback)
 BOOL CSetupMngr::UndoJournal()
 {
     std::vector<CJournalRecord> left;
+    m_filesNotUndone.RemoveAll();
     const std::vector<CJournalRecord>& records = m_journal.m_records;
-    for (auto it = records.rbegin(); it != records.rend(); ++it)
-        if (!UndoRecord(*it))
-            left.push_back(*it);
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if (UndoRecord(*it))
+            continue;
+        // A directory of the run that something else has been put into
+        // since is left to its owner; one that holds what the run could
+        // not take back goes when that does.
+        if (it->m_op == JOURNAL_DIRECTORY && !HoldsAnyRecord(left, it->m_strPath))
+            continue;
+        left.push_back(*it);
+        if (it->m_op == JOURNAL_NEW_FILE || it->m_op == JOURNAL_KEPT_FILE)
+            m_filesNotUndone.Add(it->m_strPath);
+    }
     std::reverse(left.begin(), left.end());
     DWORD dwError = GetLastError();
     if (!m_journal.Rewrite(left))
@@ -189,7 +209,7 @@ BOOL CSetupMngr::UndoRecord(const CJournalRecord& record)
         // the run could not take back.
         bDone = RemoveDirectoryA(pszPath) || IsNotFound(GetLastError());
         Log("rollback: removed directory %s: %s", pszPath, bDone ? "done" : "kept, not empty");
-        return TRUE;
+        return bDone;
     case JOURNAL_NEW_FILE:
     case JOURNAL_KEPT_FILE:
         return UndoFile(record);
@@ -226,14 +246,25 @@ BOOL CSetupMngr::UndoFile(const CJournalRecord& record)
             GetLastError());
     if (record.m_op == JOURNAL_NEW_FILE) {
         BOOL bDeleted = DeleteFileAnyway(record.m_strPath);
-        Log("rollback: deleted %s: %s", pszPath, Outcome(bDeleted));
+        LogFileUndo("deleted", pszPath, bDeleted);
         return bDeleted;
     }
     if (IsNotFound(CheckFileExists(record.m_strKept)))
         return TRUE;
     BOOL bBack = MoveFileExA(record.m_strKept, pszPath, MOVEFILE_REPLACE_EXISTING);
-    Log("rollback: restored %s: %s", pszPath, Outcome(bBack));
+    LogFileUndo("restored", pszPath, bBack);
     return bBack;
+}
+
+// A file that stays as the run left it is named with the system's reason.
+void CSetupMngr::LogFileUndo(const char* pszHow, const char* pszPath, BOOL bDone)
+{
+    DWORD dwError = GetLastError();
+    if (bDone)
+        Log("rollback: %s %s: done", pszHow, pszPath);
+    else
+        Log("rollback: %s %s: failed, error %lu; it stays in the journal", pszHow, pszPath, dwError);
+    SetLastError(dwError);
 }
 
 // Only what the run added goes; a link that was there gets its bytes back.

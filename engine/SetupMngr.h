@@ -99,6 +99,9 @@ public:
     // start. An empty path keeps the journal in memory only.
     CJournal m_journal;
     CString m_strJournalPath;
+    // The files the last undo could not put back as they were, named to
+    // the user; their records stay in the journal.
+    CStringArray m_filesNotUndone;
     ATOM m_atomApp = 0;
     ATOM m_atomSystem = 0;
     CSetupMngr* m_pPrevInstall = nullptr;
@@ -116,5 +119,6 @@ private:
     BOOL UndoJournal();
     BOOL UndoRecord(const CJournalRecord& record);
     BOOL UndoFile(const CJournalRecord& record);
+    void LogFileUndo(const char* pszHow, const char* pszPath, BOOL bDone);
     BOOL UndoProgramFolder(const CJournalRecord& record);
 };

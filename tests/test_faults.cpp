@@ -304,10 +304,13 @@ TEST_F(Faults, CancelDuringAReinstall)
 // stands where the information is saved. The keys the run overwrites hold
 // what the setup never writes itself (names and text outside the ANSI code
 // page, an expandable and a multi-string value, a value far longer than
-// the setup's own), and the shared library's count stands at 0: all of it
+// the setup's own), the shared library's count stands at 0, and the program
+// folder holds a link of the caption the run gives its main item: all of it
 // comes back byte for byte, the other directory's registration included.
 TEST_F(Faults, ExtensionOfAnotherClassAndAFailedSave)
 {
+    ASSERT_TRUE(CreateDirectoryA(ProgramGroupDir().c_str(), nullptr)) << "error " << GetLastError();
+    WriteBytes(ProgramGroupDir() + "\\Mapsmith.lnk", {'a', ' ', 'u', 's', 'e', 'r', '\'', 's', ' ', 'l', 'i', 'n', 'k'});
     kit::CScratchDir elsewhere("faults-elsewhere");
     ASSERT_TRUE(elsewhere.IsMade());
     kit::RegisterControlIn(Stage("bin"), elsewhere.Path());
@@ -712,30 +715,35 @@ std::string LastLine(const std::string& log)
 const UINT KILLED = 9;
 
 // An unattended run with a log, killed as soon as stop, asked every few
-// milliseconds with the log so far, says so. True when the kill came
-// before the run's own end; log is what the run wrote.
-bool RunKilled(const std::string& setupExe, const std::function<bool(const std::string&)>& stop, std::string& log)
+// milliseconds with the log so far, says so. Its exit code, KILLED when
+// the kill came before the run's own end, -1 when it did not end in time;
+// log is what the run wrote.
+long RunWatched(const std::string& setupExe, const std::function<bool(const std::string&)>& stop, std::string& log)
 {
     std::string path = TempDir() + "killed-run.log";
     DeleteFileA(path.c_str());
-    bool bKilled = false;
+    long nExitCode = -1;
     {
         CChildProcess setup;
         CLogReader reader(path);
         if (setup.Start(setupExe, "/S /LOG=\"" + path + "\"")) {
-            for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < INSTALL_WAIT_MS;) {
+            for (DWORD dwStart = GetTickCount(); nExitCode == -1 && GetTickCount() - dwStart < INSTALL_WAIT_MS;) {
                 if (stop(reader.Text())) {
-                    bKilled = setup.Kill(KILLED);
+                    nExitCode = setup.Kill(KILLED) ? KILLED : -1;
                     break;
                 }
-                if (setup.WaitForExit(2) != -1)
-                    break;
+                nExitCode = setup.WaitForExit(2);
             }
         }
         log = reader.Text();
     }
     DeleteFileA(path.c_str());
-    return bKilled;
+    return nExitCode;
+}
+
+bool RunKilled(const std::string& setupExe, const std::function<bool(const std::string&)>& stop, std::string& log)
+{
+    return RunWatched(setupExe, stop, log) == KILLED;
 }
 
 // The points of an unattended run at which it is killed: right after its
@@ -832,6 +840,46 @@ TEST_F(Kill, AtEachChangeThenAnUnattendedRun)
         std::cout << "[ kill     ] " << caseName << ": killed after \"" << LastLine(log) << "\"" << std::endl;
         ExpectCompleted(caseName, reference);
     }
+}
+
+// A file the run replaced is opened by another program before the run
+// fails, so that its rollback cannot put it back: the run ends with its
+// own code and names the file; the next run, once the file is free, puts
+// it back from the journal and installs.
+TEST_F(Kill, AFileHeldThroughTheRollbackIsPutBackByTheNextRun)
+{
+    ASSERT_NO_FATAL_FAILURE(PrepareMachine());
+    ASSERT_EQ(0, RunSilently(Single() + "\\Setup.exe", "/S").nExitCode) << "the uninterrupted run failed";
+    const auto reference = TakeComparableState(INSTALL_DEST);
+    ASSERT_NO_FATAL_FAILURE(PrepareMachine());
+    // The document type refuses the run's entries: a volatile key takes no
+    // lasting subkeys.
+    DeleteRegKeyTree(HKEY_CLASSES_ROOT, "Mapsmith.Document");
+    HKEY hKey;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, "Mapsmith.Document", 0, nullptr, REG_OPTION_VOLATILE,
+                                             KEY_ALL_ACCESS, nullptr, &hKey, nullptr));
+    RegCloseKey(hKey);
+    const std::string replaced = "file replaced: ";
+    std::string held, log;
+    CFileHandle hHeld;
+    long nExitCode = RunWatched(Single() + "\\Setup.exe",
+                                [&](const std::string& text) {
+                                    size_t i = text.find(replaced), nEnd = text.find(" (", i);
+                                    if (held.empty() && nEnd != std::string::npos) {
+                                        held = text.substr(i + replaced.size(), nEnd - i - replaced.size());
+                                        hHeld.Attach(CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                                 OPEN_EXISTING, 0, nullptr));
+                                    }
+                                    return false;
+                                },
+                                log);
+    ASSERT_FALSE(hHeld.IsEmpty()) << "no replaced file could be held: " << held << "; the run logged:\n" << log;
+    EXPECT_EQ(1604, nExitCode) << "a rollback that left a file as the run made it";
+    EXPECT_NE(std::string::npos, log.find("rollback: restored " + held + ": failed")) << log;
+    hHeld.Close();
+    ASSERT_TRUE(kit::Exists(JournalPath())) << "the file not put back was dropped from the journal";
+    DeleteRegKeyTree(HKEY_CLASSES_ROOT, "Mapsmith.Document");
+    ExpectCompleted("a file held through the rollback, then run again", reference);
 }
 
 // Killed once it has taken over the document extension, then started again

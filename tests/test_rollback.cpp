@@ -217,16 +217,39 @@ TEST_F(Rollback, UninstallerThatExistedComesBack)
         << "a read-only file comes back read-only";
 }
 
-TEST_F(Rollback, FileThatCannotBeDeletedDoesNotStopTheOthers)
+// A file held open by another program can be neither deleted nor replaced:
+// the rest is undone all the same, the held files are named, and their
+// records, with the directories that hold them, stay in the journal, so
+// that the next start puts them back once they are free.
+TEST_F(Rollback, FilesHeldOpenAreNamedAndPutBackByTheNextStart)
 {
     Snapshot before = TakeSnapshot();
+    std::string journal = m_dest / "..\\rollback-held.jnl";
+    DeleteFileA(journal.c_str());
+    ASSERT_TRUE(m_mngr.m_journal.Create(journal.c_str())) << "error " << GetLastError();
     SimulateCopy(false);
-    HANDLE hHeld = CreateFileA((m_dest / "VB\\Joust\\Joust.vbp").c_str(), GENERIC_READ, 0, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
-    m_mngr.Rollback();
-    CloseHandle(hHeld);
-    ExpectOnlyLeftovers(before, {"+ dest\\VB\\", "+ dest\\VB\\Joust\\", "+ dest\\VB\\Joust\\Joust.vbp"});
+    const std::string held[] = {m_dest / "old.txt", m_dest / "VB\\Joust\\Joust.vbp"};
+    std::vector<HANDLE> handles;
+    for (const std::string& strPath : held) {
+        handles.push_back(CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_NE(INVALID_HANDLE_VALUE, handles.back()) << strPath << ", error " << GetLastError();
+    }
+    EXPECT_FALSE(m_mngr.Rollback()) << "a rollback that left files held open reported success";
+    for (HANDLE hHeld : handles)
+        CloseHandle(hHeld);
+    Lines named;
+    for (int i = 0; i < m_mngr.m_filesNotUndone.GetSize(); ++i)
+        named.push_back(static_cast<const char*>(m_mngr.m_filesNotUndone[i]));
+    EXPECT_EQ(Lines(std::begin(held), std::end(held)), named) << "the files not put back, newest change first";
+    EXPECT_EQ("replaced " + held[0], ReadFileText(held[0]));
+
+    CSetupMngr next;
+    next.m_strJournalPath = journal.c_str();
+    ASSERT_TRUE(next.FindInterruptedRun()) << "the journal was dropped with files still to put back";
+    EXPECT_TRUE(next.RecoverInterruptedRun(RecordingCallback)) << "error " << GetLastError();
+    ExpectAsBefore(before);
+    EXPECT_TRUE(next.m_journal.m_records.empty()) << "what was put back stays in the journal";
 }
 
 TEST_F(Rollback, SystemUpdateFailureUndoesTheEntriesWrittenSoFar)

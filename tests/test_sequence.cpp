@@ -26,6 +26,7 @@ public:
     BOOL bInterrupted = FALSE;
     INT_PTR nWizardResult = ID_WIZFINISH;
     BOOL bRestored = TRUE;
+    CStringArray filesNotUndone;
     CString strProductName = "Tilewright";
     SETUPCALLBACK pfnGiven = nullptr;
     std::vector<std::string> log;
@@ -33,7 +34,7 @@ public:
     CString strFinal;
     UINT nStyle = MB_ICONINFORMATION;
 
-    void Run() { RunSetupSequence(*this, *this, NoCallback, strFinal, nStyle); }
+    BOOL Run() { return RunSetupSequence(*this, *this, NoCallback, strFinal, nStyle); }
 
 private:
     BOOL Answer(const char* pszStep, const Outcome& outcome)
@@ -63,6 +64,7 @@ private:
         log.push_back("rollback");
         return bRestored;
     }
+    const CStringArray& FilesNotUndone() override { return filesNotUndone; }
 
     void CreateStatus(const char* pszText) override { log.push_back(std::string("status:") + pszText); }
     void SetStatusText(const char* pszText) override { log.push_back(std::string("text:") + pszText); }
@@ -165,9 +167,11 @@ TEST(SetupSequence, AnInterruptedRunIsUndoneFirst)
     CScriptedRun failed;
     failed.bInterrupted = TRUE;
     failed.recover = Fail(ERROR_SHARING_VIOLATION);
-    failed.Run();
+    failed.filesNotUndone.Add("C:\\Tilewright\\Mapsmith.exe");
+    EXPECT_FALSE(failed.Run()) << "an incomplete recovery was reported as complete";
     EXPECT_EQ(recovery, failed.log) << "nothing may be loaded or changed after an incomplete recovery";
     EXPECT_NE(nullptr, strstr(failed.strFinal, "interrupted installation")) << failed.strFinal;
+    EXPECT_NE(nullptr, strstr(failed.strFinal, "\r\nC:\\Tilewright\\Mapsmith.exe")) << "the held file is not named";
     EXPECT_EQ(static_cast<UINT>(MB_ICONHAND), failed.nStyle);
 }
 
@@ -267,12 +271,30 @@ TEST(SetupSequence, FailedSaveRollsBackWithTheStatusBoxStillUp)
     CScriptedRun unrestored;
     unrestored.save = Fail(ERROR_DISK_FULL);
     unrestored.bRestored = FALSE;
-    unrestored.Run();
+    EXPECT_FALSE(unrestored.Run()) << "an incomplete rollback was reported as complete";
     EXPECT_EQ(Log({"rollback", "accept-end",
                    "box:16:The Setup could not restore all the former entries in the Registry that it had changed."}),
               Log(unrestored.log.end() - 3, unrestored.log.end()))
         << "a former value the rollback could not write back is reported, once the session may end again";
     EXPECT_STREQ(NOT_FINISHED, unrestored.strFinal);
+
+    // Files that stay as the run left them are named, a long list cut short.
+    CScriptedRun held;
+    held.save = Fail(ERROR_DISK_FULL);
+    held.bRestored = FALSE;
+    for (int i = 1; i <= 12; ++i) {
+        CString strPath;
+        strPath.Format("C:\\Tilewright\\File%d.tlr", i);
+        held.filesNotUndone.Add(strPath);
+    }
+    held.Run();
+    std::string strBox;
+    for (int i = 1; i <= 10; ++i)
+        strBox += "\r\nC:\\Tilewright\\File" + std::to_string(i) + ".tlr";
+    EXPECT_EQ("box:16:The Setup could not put these files back as they were:" + strBox +
+                  "\r\nand 2 more\r\n\r\nClose the programs that use them and start the Setup again: it will put "
+                  "them back.",
+              held.log.back());
 }
 
 }  // namespace
