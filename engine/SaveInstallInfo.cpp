@@ -20,12 +20,13 @@ void DeleteKeptFile(const CString& strPath)
         MoveFileExA(strPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-// The originals go only once what replaced them has reached the disk: the
-// machine may stop at any moment after.
-void FlushReplacements(const std::vector<CJournalRecord>& records)
+// The run is marked complete, and the originals go, only once every file
+// it wrote has reached the disk: from then on a machine that stops keeps
+// the installation, so it must be whole.
+void FlushWrittenFiles(const std::vector<CJournalRecord>& records)
 {
     for (const CJournalRecord& record : records) {
-        if (record.m_op != JOURNAL_KEPT_FILE)
+        if (record.m_op != JOURNAL_KEPT_FILE && record.m_op != JOURNAL_NEW_FILE)
             continue;
         CFileHandle file(CreateFileA(record.m_strPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -95,7 +96,7 @@ BOOL CSetupMngr::SaveInstallInfo()
 // mark on, a run that ends midway is finished by the next start, not undone.
 void CSetupMngr::ReleaseKeptFiles()
 {
-    FlushReplacements(m_journal.m_records);
+    FlushWrittenFiles(m_journal.m_records);
     CJournalRecord complete;
     complete.m_op = JOURNAL_COMPLETE;
     if (!m_journal.Add(complete))

@@ -4,8 +4,11 @@
 // CopyFileA of the same files and an NSIS installer of them. Two further
 // figures say where the time goes: the same phase with a callback that does
 // nothing, and a bare read/write loop of the same stream in 10,000-byte and
-// in 1 MB blocks. Last, the time from a press of Cancel during the copy to
-// the quit question.
+// in 1 MB blocks. What the journal costs: the phase with its journal in
+// memory only, and with the end of a successful run (the install
+// information saved, every file written flushed, the kept files deleted).
+// Last, the time from a press of Cancel during the copy to the quit
+// question.
 //
 //   bench_copyphase prepare   writes the sources and media below ROOT
 //   bench_copyphase run [n]   times n rounds (default 10), prints medians
@@ -319,30 +322,56 @@ void SetUpEngine(CSetupMngr& engine, bool bBig)
     engine.m_strSystemDir = Root("out").c_str();
 }
 
-double RunCopyFiles(bool bBig, bool bShell, bool bReinstall = false)
+// How a copy phase is run: bJournal keeps the journal on the disk, as a
+// real run does, or in memory only; bSaved ends it as a successful run
+// does, the install information saved, every file written flushed, the
+// kept files deleted.
+struct CopyRun {
+    bool bShell = false;
+    bool bReinstall = false;
+    bool bJournal = true;
+    bool bSaved = false;
+};
+
+unsigned CountKept(const CSetupMngr& engine)
 {
-    if (bReinstall && RunCopyFileA(bBig) < 0)
+    unsigned nKept = 0;
+    for (const CJournalRecord& record : engine.m_journal.m_records)
+        nKept += record.m_op == JOURNAL_KEPT_FILE ? 1 : 0;
+    return nKept;
+}
+
+void DeleteKeptFiles(const CSetupMngr& engine)
+{
+    for (const CJournalRecord& record : engine.m_journal.m_records)
+        if (record.m_op == JOURNAL_KEPT_FILE)
+            DeleteFileA(record.m_strKept);
+}
+
+double RunCopyFiles(bool bBig, const CopyRun& how)
+{
+    if (how.bReinstall && RunCopyFileA(bBig) < 0)
         return -1.0;
     CSetupMngr engine;
     SetUpEngine(engine, bBig);
-    g_bShell = bShell;
+    g_bShell = how.bShell;
     g_dSwapMs = 0.0;
 
-    // The run's journal goes to the disk as in a real run.
-    engine.m_strJournalPath = CString(BENCH_ROOT) + "\\bench-copy.jnl";
-    DeleteFileA(engine.m_strJournalPath);
+    if (how.bJournal) {
+        engine.m_strJournalPath = CString(BENCH_ROOT) + "\\bench-copy.jnl";
+        DeleteFileA(engine.m_strJournalPath);
+    }
     CTimer timer;
     BOOL bOk = engine.CopyFiles();
-    unsigned nKept = 0;
-    for (const CJournalRecord& record : engine.m_journal.m_records) {
-        if (record.m_op == JOURNAL_KEPT_FILE) {
-            DeleteFileA(record.m_strKept);
-            ++nKept;
-        }
-    }
+    unsigned nKept = CountKept(engine);
+    if (bOk && how.bSaved)
+        bOk = engine.SaveInstallInfo();
+    else
+        DeleteKeptFiles(engine);
     double dMs = timer.ElapsedMs() - g_dSwapMs;
     engine.m_journal.Rewrite(std::vector<CJournalRecord>());
-    if (bReinstall && nKept != (bBig ? 1u : FILE_COUNT) + 1u) {
+    DeleteFileA(Root("out\\Setup.inf").c_str());
+    if (how.bReinstall && nKept != (bBig ? 1u : FILE_COUNT) + 1u) {
         fprintf(stderr, "the reinstall kept %u files aside\n", nKept);
         return -1.0;
     }
@@ -440,9 +469,38 @@ struct Contender {
     std::vector<double> times;
 };
 
-double CopyFilesShell(bool bBig) { return RunCopyFiles(bBig, true); }
-double CopyFilesSilent(bool bBig) { return RunCopyFiles(bBig, false); }
-double CopyFilesReinstall(bool bBig) { return RunCopyFiles(bBig, false, true); }
+double CopyFilesShell(bool bBig)
+{
+    CopyRun how;
+    how.bShell = true;
+    return RunCopyFiles(bBig, how);
+}
+double CopyFilesSilent(bool bBig) { return RunCopyFiles(bBig, CopyRun()); }
+double CopyFilesReinstall(bool bBig)
+{
+    CopyRun how;
+    how.bReinstall = true;
+    return RunCopyFiles(bBig, how);
+}
+double CopyFilesInMemory(bool bBig)
+{
+    CopyRun how;
+    how.bJournal = false;
+    return RunCopyFiles(bBig, how);
+}
+double CopyFilesSaved(bool bBig)
+{
+    CopyRun how;
+    how.bSaved = true;
+    return RunCopyFiles(bBig, how);
+}
+double CopyFilesReinstallSaved(bool bBig)
+{
+    CopyRun how;
+    how.bReinstall = true;
+    how.bSaved = true;
+    return RunCopyFiles(bBig, how);
+}
 double Raw10000(bool) { return RunRawBlocks(CProgressFile::COPY_BLOCK_SIZE); }
 double Raw1M(bool) { return RunRawBlocks(1 << 20); }
 
@@ -509,6 +567,9 @@ int Run(int nRounds)
         {"CopyFiles, shell's callback", false, CopyFilesShell, {}},
         {"CopyFiles, silent callback", false, CopyFilesSilent, {}},
         {"the same over an installation", false, CopyFilesReinstall, {}},
+        {"silent, journal in memory only", false, CopyFilesInMemory, {}},
+        {"silent, then saved and flushed", false, CopyFilesSaved, {}},
+        {"over an installation, saved", false, CopyFilesReinstallSaved, {}},
         {"CopyFileA", false, RunCopyFileA, {}},
         {"NSIS installer", false, RunNsis, {}},
         {"raw loop, 10,000-byte blocks", false, Raw10000, {}},
@@ -547,7 +608,7 @@ int Run(int nRounds)
     for (bool bBig : {false, true}) {
         printf("\n%s\n", bBig ? "one file of 100 MB, medium of 70 type-1 volumes"
                               : "200 MB in 2,000 files of 100,000 bytes, one-volume medium");
-        double dCopyFileA = 0, dNsis = 0, dFresh = 0, dReinstall = 0;
+        double dCopyFileA = 0, dNsis = 0, dFresh = 0, dReinstall = 0, dInMemory = 0, dSaved = 0, dReinstallSaved = 0;
         for (const Contender& c : contenders)
             if (c.bBig == bBig) {
                 if (c.pfnRun == RunCopyFileA)
@@ -558,6 +619,12 @@ int Run(int nRounds)
                     dFresh = Median(c.times);
                 if (c.pfnRun == CopyFilesReinstall)
                     dReinstall = Median(c.times);
+                if (c.pfnRun == CopyFilesInMemory)
+                    dInMemory = Median(c.times);
+                if (c.pfnRun == CopyFilesSaved)
+                    dSaved = Median(c.times);
+                if (c.pfnRun == CopyFilesReinstallSaved)
+                    dReinstallSaved = Median(c.times);
             }
         double dMb = (bBig ? BIG_SIZE : double(FILE_COUNT) * FILE_SIZE) / 1e6;
         for (const Contender& c : contenders) {
@@ -571,6 +638,11 @@ int Run(int nRounds)
         if (dReinstall > 0)
             printf("  over an installation: x%.2f the fresh install, %.3f ms more per replaced file\n",
                    dReinstall / dFresh, (dReinstall - dFresh) / (FILE_COUNT + 1));
+        if (dInMemory > 0)
+            printf("  the journal on the disk: %.3f ms per file; the end of a run (every file flushed, the kept ones"
+                   " deleted): %.3f ms per file, %.3f ms per file over an installation\n",
+                   (dFresh - dInMemory) / (FILE_COUNT + 1), (dSaved - dFresh) / (FILE_COUNT + 1),
+                   (dReinstallSaved - dReinstall) / (FILE_COUNT + 1));
     }
     auto minmax = std::minmax_element(cancels.begin(), cancels.end());
     printf("\nCancel pressed during the copy of the 100 MB file, until the quit question is shown:\n"
@@ -593,9 +665,9 @@ int Trace(const std::string& contender, const std::string& workload)
     {
         CKernelHandle start(CreateEventA(nullptr, TRUE, FALSE, "bench-trace-start"));
         if (contender == "shell")
-            dMs = RunCopyFiles(bBig, true);
+            dMs = CopyFilesShell(bBig);
         else if (contender == "silent")
-            dMs = RunCopyFiles(bBig, false);
+            dMs = CopyFilesSilent(bBig);
         else if (contender == "copyfile")
             dMs = RunCopyFileA(bBig);
         else if (contender == "nsis")
