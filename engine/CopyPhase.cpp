@@ -239,6 +239,38 @@ void CSetupMngr::OpenTempFileBeside(CFile& out, const CString& strDir, const CSt
     CFileException::ThrowOsError(ERROR_FILE_EXISTS, strTarget);
 }
 
+// After the complete mark: the record names the temporary file itself, and
+// the next start deletes it when the run ended before it was moved.
+CString CSetupMngr::NewFileBeside(const CString& strPath)
+{
+    if (!m_journal.IsOpen())
+        return CInstallMngr::NewFileBeside(strPath);
+    CString strDir = GetDirectoryFromPath(strPath);
+    DWORD dwFirst = GetTickCount();
+    for (DWORD i = 0; i < COPY_TEMP_NAMES; ++i) {
+        CJournalRecord record;
+        record.m_op = JOURNAL_NEW_FILE;
+        record.m_strPath = FilName(strDir, dwFirst, i, TEMP_EXTENSION);
+        if (!IsFreeName(record.m_strPath))
+            continue;
+        if (!m_journal.Add(record))
+            return CString();
+        CFileHandle file(CreateFileA(record.m_strPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr));
+        if (!file.IsEmpty())
+            return record.m_strPath;
+        DWORD dwError = GetLastError();
+        if (!m_journal.Void())
+            return CString();
+        if (dwError != ERROR_FILE_EXISTS && dwError != ERROR_ALREADY_EXISTS) {
+            SetLastError(dwError);
+            return CString();
+        }
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return CString();
+}
+
 // The record of the temporary file already says whether a file is kept;
 // a target that came or went since is recorded anew before the move.
 void CSetupMngr::MoveIntoPlace(CFileGuard& temp, const CString& strTarget, BOOL bTargetExists)

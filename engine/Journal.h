@@ -9,6 +9,7 @@
 #include "framework/CHandle.h"
 #include "framework/CString.h"
 
+#include <algorithm>
 #include <vector>
 
 enum JournalOp : char {
@@ -60,7 +61,12 @@ public:
     BOOL Rewrite(const std::vector<CJournalRecord>& records);
 
     BOOL IsOpen() const { return !m_strPath.IsEmpty(); }
-    BOOL IsComplete() const { return !m_records.empty() && m_records.back().m_op == JOURNAL_COMPLETE; }
+    // The complete mark may be followed by the after-install hook's files.
+    BOOL IsComplete() const
+    {
+        return std::any_of(m_records.begin(), m_records.end(),
+                           [](const CJournalRecord& record) { return record.m_op == JOURNAL_COMPLETE; });
+    }
 
     std::vector<CJournalRecord> m_records;
 

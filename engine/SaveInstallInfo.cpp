@@ -101,16 +101,41 @@ void CSetupMngr::ReleaseKeptFiles()
     complete.m_op = JOURNAL_COMPLETE;
     if (!m_journal.Add(complete))
         Log("journal: the complete mark cannot be written, error %lu", GetLastError());
-    FinishCompleteRun();
+    DeleteKeptFiles();
 }
 
+void CSetupMngr::RunPostInstall()
+{
+    CInstallMngr::RunPostInstall();
+    EndJournal();
+}
+
+// The files recorded after the complete mark are the after-install hook's
+// temporary files: one that is there was never moved into place.
 void CSetupMngr::FinishCompleteRun()
+{
+    DeleteKeptFiles();
+    BOOL bComplete = FALSE;
+    for (const CJournalRecord& record : m_journal.m_records) {
+        bComplete = bComplete || record.m_op == JOURNAL_COMPLETE;
+        if (bComplete && record.m_op == JOURNAL_NEW_FILE && !DeleteFileAnyway(record.m_strPath))
+            Log("recovery: temporary file %s: failed, error %lu", static_cast<const char*>(record.m_strPath),
+                GetLastError());
+    }
+    EndJournal();
+}
+
+void CSetupMngr::DeleteKeptFiles()
 {
     const std::vector<CJournalRecord>& records = m_journal.m_records;
     CNameSet targets = TargetNames(records);
     for (const CJournalRecord& record : records)
         if (record.m_op == JOURNAL_KEPT_FILE && targets.count(record.m_strKept) == 0)
             DeleteKeptFile(record.m_strKept);
+}
+
+void CSetupMngr::EndJournal()
+{
     if (!m_journal.Rewrite(std::vector<CJournalRecord>()))
         Log("journal: cannot be removed, error %lu", GetLastError());
 }

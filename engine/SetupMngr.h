@@ -25,6 +25,9 @@ public:
     BOOL RegisterDlls();
     BOOL CreateProgramFolder();
     BOOL SaveInstallInfo();
+    // The after-install hook, its temporary files journaled; the journal
+    // goes once it is done.
+    void RunPostInstall();
     BOOL Rollback();
 
     // Before anything else: TRUE when a run that ended midway left its
@@ -69,6 +72,7 @@ public:
     // journal first, and opens it for writing. Throws the framework's file
     // exception, in the target's name.
     void OpenTempFileBeside(CFile& out, const CString& strDir, const CString& strTarget, CFileGuard& temp);
+    CString NewFileBeside(const CString& strPath) override;
     // Moves a finished temporary file to its target; a file there is kept
     // aside under a "Fil" name for a rollback. Throws the framework's file
     // exception.
@@ -111,10 +115,14 @@ public:
 private:
     BOOL ReadSetupData();
     BOOL RunServerEntry(const CString& strPath, const CString& strScratchName);
-    // The run is complete: the files it kept for a rollback go, and then
-    // the journal.
+    // The run is complete: the files it kept for a rollback go. The journal
+    // stays for the after-install hook.
     void ReleaseKeptFiles();
+    // What a complete run that ended midway left: its kept files and the
+    // hook's temporary files go, and then the journal.
     void FinishCompleteRun();
+    void DeleteKeptFiles();
+    void EndJournal();
     // Undoes the journal newest first; what could not be undone stays in it.
     BOOL UndoJournal();
     BOOL UndoRecord(const CJournalRecord& record);

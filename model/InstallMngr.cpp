@@ -3,6 +3,8 @@
 #include "SampleFixup.h"
 #include "TrackedAlloc.h"
 
+#include "platform/FileUtil.h"
+
 #include <cstring>
 
 IMPLEMENT_SERIAL(CInstallMngr, CObject, 1)
@@ -130,6 +132,11 @@ void CInstallMngr::SetReadMeText(const char* pszText)
 char CInstallMngr::DriveLetter(int nIndex) const
 {
     return static_cast<char>(m_drives[nIndex] + 64);
+}
+
+CString CInstallMngr::NewFileBeside(const CString& strPath)
+{
+    return MakeTempFileName(GetDirectoryFromPath(strPath), nullptr);
 }
 
 void CInstallMngr::RunPostInstall()

@@ -33,6 +33,10 @@ public:
     void SetCurDrive(int nIndex) { m_nCurDrive = nIndex; }
     void SetProgramFolder(const char* pszFolder) { m_strProgramFolder = pszFolder; }
     void RunPostInstall();
+    // An empty new file beside strPath, for contents that are to replace
+    // it: its name, or an empty string with the reason in the last-error
+    // value. A run records it, so that one ended midway leaves none.
+    virtual CString NewFileBeside(const CString& strPath);
 
     DWORD m_nDiskType = 0;
     WORD m_wExtra = 0;

@@ -49,10 +49,12 @@ long FindBytes(const BYTE* pBuf, DWORD dwLength, const char* pFind, DWORD dwFind
 // The new contents go to a "Fil" temporary file beside the form, which then
 // replaces it in one move, as every other file the setup writes: a write
 // that fails half-way (a full disk when the form grows) leaves the form
-// with its installed bytes.
-BOOL WriteBesideAndReplace(const char* pszPath, const BYTE* pBuf, DWORD dwLength)
+// with its installed bytes. The install information, where there is one,
+// makes the temporary file, so that a run records it.
+BOOL WriteBesideAndReplace(CInstallMngr* pInfo, const char* pszPath, const BYTE* pBuf, DWORD dwLength)
 {
-    CString strTemp = MakeTempFileName(GetDirectoryFromPath(pszPath), nullptr);
+    CString strTemp =
+        pInfo ? pInfo->NewFileBeside(pszPath) : MakeTempFileName(GetDirectoryFromPath(pszPath), nullptr);
     if (strTemp.IsEmpty())
         return FALSE;
     try {
@@ -69,12 +71,40 @@ BOOL WriteBesideAndReplace(const char* pszPath, const BYTE* pBuf, DWORD dwLength
     DeleteFileA(strTemp);
     return FALSE;
 }
+
+// Read and write errors are answered with FALSE and leave the form as it
+// was, so that the setup still finishes.
+BOOL ReplaceInFileBeside(CInstallMngr* pInfo, const char* pszPath, const char* pszFind, const char* pszReplace)
+{
+    try {
+        CFile file;
+        file.Open(pszPath, CFile::modeRead | CFile::shareDenyWrite);
+        DWORD dwLength = file.GetLength();
+        DWORD dwFind = static_cast<DWORD>(strlen(pszFind));
+        DWORD dwReplace = static_cast<DWORD>(strlen(pszReplace));
+        DWORD dwSize = dwReplace > dwFind ? dwLength + (dwReplace - dwFind) : dwLength;
+        CTrackedBuffer buffer(dwSize, "SampleFixup");
+        if (!buffer.m_p || file.Read(buffer.m_p, dwLength) != dwLength)
+            return FALSE;
+        file.Close();
+        long nAt = FindBytes(buffer.m_p, dwLength, pszFind, dwFind);
+        if (nAt < 0)
+            return TRUE;
+        DWORD i = static_cast<DWORD>(nAt);
+        MoveBytes(buffer.m_p + i + dwReplace, buffer.m_p + i + dwFind, dwLength - dwFind - i);
+        memcpy(buffer.m_p + i, pszReplace, dwReplace);
+        return WriteBesideAndReplace(pInfo, pszPath, buffer.m_p, dwLength - dwFind + dwReplace);
+    } catch (const CFileException&) {
+        return FALSE;
+    }
+}
 }
 
 void FixSampleProjects(CInstallMngr* pInfo)
 {
     for (const SampleForm& form : SAMPLE_FORMS)
-        ReplaceInFile(pInfo->m_strDestDir + form.pszForm, form.pszFind, pInfo->m_strDestDir + form.pszReplace);
+        ReplaceInFileBeside(pInfo, pInfo->m_strDestDir + form.pszForm, form.pszFind,
+                            pInfo->m_strDestDir + form.pszReplace);
 }
 
 // Overlapping areas go through a fixed buffer in chunks, from the front when
@@ -105,29 +135,7 @@ void MoveBytes(void* pDest, const void* pSrc, DWORD dwCount)
     }
 }
 
-// Read and write errors are answered with FALSE and leave the form as it
-// was, so that the setup still finishes.
 BOOL ReplaceInFile(const char* pszPath, const char* pszFind, const char* pszReplace)
 {
-    try {
-        CFile file;
-        file.Open(pszPath, CFile::modeRead | CFile::shareDenyWrite);
-        DWORD dwLength = file.GetLength();
-        DWORD dwFind = static_cast<DWORD>(strlen(pszFind));
-        DWORD dwReplace = static_cast<DWORD>(strlen(pszReplace));
-        DWORD dwSize = dwReplace > dwFind ? dwLength + (dwReplace - dwFind) : dwLength;
-        CTrackedBuffer buffer(dwSize, "SampleFixup");
-        if (!buffer.m_p || file.Read(buffer.m_p, dwLength) != dwLength)
-            return FALSE;
-        file.Close();
-        long nAt = FindBytes(buffer.m_p, dwLength, pszFind, dwFind);
-        if (nAt < 0)
-            return TRUE;
-        DWORD i = static_cast<DWORD>(nAt);
-        MoveBytes(buffer.m_p + i + dwReplace, buffer.m_p + i + dwFind, dwLength - dwFind - i);
-        memcpy(buffer.m_p + i, pszReplace, dwReplace);
-        return WriteBesideAndReplace(pszPath, buffer.m_p, dwLength - dwFind + dwReplace);
-    } catch (const CFileException&) {
-        return FALSE;
-    }
+    return ReplaceInFileBeside(nullptr, pszPath, pszFind, pszReplace);
 }

@@ -385,6 +385,36 @@ TEST_F(Rollback, AProductFileUnderAKeptNameIsNeverTakenForAKeptFile)
 // wide names and bytes of a registration's change among them; a record
 // voided or replaced is gone, and a last line the run did not finish
 // writing ends the journal.
+// The after-install hook runs once the run is complete, its temporary files
+// journaled: a run ended during the hook is finished by the next start, the
+// hook's temporary file deleted with the kept original, the installed file
+// left as the run wrote it.
+TEST_F(Rollback, TheAfterInstallTemporaryFileGoesAtTheNextStart)
+{
+    std::string journal = m_dest / "..\\rollback-hook.jnl";
+    DeleteFileA(journal.c_str());
+    std::string form = m_dest / "Form1.frm";
+    ASSERT_TRUE(WriteFileText(form, "before the run"));
+    std::string kept, temp;
+    {
+        CSetupMngr run;
+        ASSERT_TRUE(run.m_journal.Create(journal.c_str())) << "error " << GetLastError();
+        kept = KeepAside(run, form);
+        ASSERT_TRUE(WriteFileText(form, "installed"));
+        Journal(run, JOURNAL_COMPLETE, "");
+        temp = static_cast<const char*>(run.NewFileBeside(form.c_str()));
+        ASSERT_TRUE(Exists(temp)) << "no temporary file was made, error " << GetLastError();
+    }
+    CSetupMngr next;
+    next.m_strJournalPath = journal.c_str();
+    ASSERT_TRUE(next.FindInterruptedRun()) << "the journal went before the after-install hook was done";
+    EXPECT_TRUE(next.RecoverInterruptedRun(RecordingCallback)) << "error " << GetLastError();
+    EXPECT_EQ("installed", ReadFileText(form));
+    EXPECT_FALSE(Exists(temp)) << "the hook's temporary file was left";
+    EXPECT_FALSE(Exists(kept)) << "the kept original was left";
+    EXPECT_FALSE(Exists(journal)) << "the journal outlived the finished run";
+}
+
 TEST_F(Rollback, TheJournalReadsBackWhatWasWritten)
 {
     std::string path = m_dest / "..\\rollback-read.jnl";

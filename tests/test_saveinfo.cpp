@@ -204,6 +204,7 @@ TEST_F(SaveInfo, KeptFilesGoWithTheSavedInformation)
     CloseHandle(hHeld);
 
     ASSERT_TRUE(bSaved) << "error " << GetLastError();
+    m_mngr.RunPostInstall();
     EXPECT_TRUE(m_mngr.m_journal.m_records.empty()) << "the journal outlived the complete run";
     std::vector<std::string> left = TempFiles(m_dest.Path());
     EXPECT_EQ(std::vector<std::string>{strHeld.substr(strHeld.rfind('\\') + 1)}, left)
