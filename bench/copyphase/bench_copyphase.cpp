@@ -327,10 +327,10 @@ void SetUpEngine(CSetupMngr& engine, bool bBig)
 // does, the install information saved, every file written flushed, the
 // kept files deleted.
 struct CopyRun {
-    bool bShell = false;
-    bool bReinstall = false;
-    bool bJournal = true;
-    bool bSaved = false;
+    bool bShell;
+    bool bReinstall;
+    bool bJournal;
+    bool bSaved;
 };
 
 unsigned CountKept(const CSetupMngr& engine)
@@ -469,38 +469,13 @@ struct Contender {
     std::vector<double> times;
 };
 
-double CopyFilesShell(bool bBig)
-{
-    CopyRun how;
-    how.bShell = true;
-    return RunCopyFiles(bBig, how);
-}
-double CopyFilesSilent(bool bBig) { return RunCopyFiles(bBig, CopyRun()); }
-double CopyFilesReinstall(bool bBig)
-{
-    CopyRun how;
-    how.bReinstall = true;
-    return RunCopyFiles(bBig, how);
-}
-double CopyFilesInMemory(bool bBig)
-{
-    CopyRun how;
-    how.bJournal = false;
-    return RunCopyFiles(bBig, how);
-}
-double CopyFilesSaved(bool bBig)
-{
-    CopyRun how;
-    how.bSaved = true;
-    return RunCopyFiles(bBig, how);
-}
-double CopyFilesReinstallSaved(bool bBig)
-{
-    CopyRun how;
-    how.bReinstall = true;
-    how.bSaved = true;
-    return RunCopyFiles(bBig, how);
-}
+// Each as {shell's callback, over an installation, journal on the disk, saved}.
+double CopyFilesShell(bool bBig) { return RunCopyFiles(bBig, {true, false, true, false}); }
+double CopyFilesSilent(bool bBig) { return RunCopyFiles(bBig, {false, false, true, false}); }
+double CopyFilesReinstall(bool bBig) { return RunCopyFiles(bBig, {false, true, true, false}); }
+double CopyFilesInMemory(bool bBig) { return RunCopyFiles(bBig, {false, false, false, false}); }
+double CopyFilesSaved(bool bBig) { return RunCopyFiles(bBig, {false, false, true, true}); }
+double CopyFilesReinstallSaved(bool bBig) { return RunCopyFiles(bBig, {false, true, true, true}); }
 double Raw10000(bool) { return RunRawBlocks(CProgressFile::COPY_BLOCK_SIZE); }
 double Raw1M(bool) { return RunRawBlocks(1 << 20); }
 
