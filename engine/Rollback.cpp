@@ -55,6 +55,9 @@ BOOL PutBackSharedCount(const CJournalRecord& record)
         return TRUE;
     if (lResult != ERROR_SUCCESS)
         return FALSE;
+    // A run ended between its record and the raise left the count as it was.
+    if (record.m_bExisted && dwCount == record.m_dwValue - 1)
+        return TRUE;
     BOOL bAsLeft = dwCount == record.m_dwValue;
     if (bAsLeft ? !record.m_bExisted : dwCount == 1)
         return DeleteRegValue(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, strPath) == ERROR_SUCCESS;

@@ -573,6 +573,21 @@ TEST_F(Rollback, SharedCountsComeBackExactly)
     EXPECT_TRUE(zero.bPresent && zero.Dword() == 0) << "a count of 0 before the run is not 0 after its rollback";
 }
 
+// Ended after its record but before the raise, a run left the count as it
+// was: its undo must not lower it.
+TEST_F(Rollback, ACountNeverRaisedIsLeftAsItWas)
+{
+    CJournalRecord record;
+    record.m_op = JOURNAL_SHARED_COUNT;
+    record.m_strPath = (m_sys / "counted.dll").c_str();
+    record.m_bExisted = TRUE;
+    record.m_dwValue = 3;
+    ASSERT_TRUE(m_mngr.m_journal.Add(record));
+    EXPECT_TRUE(m_mngr.Rollback());
+    EXPECT_EQ(2u, QueryValue(HKEY_LOCAL_MACHINE, SHARED_KEY, (m_sys / "counted.dll").c_str()).Dword())
+        << "a count the run never raised was lowered";
+}
+
 TEST_F(Rollback, CountChangedMeanwhileIsLoweredOrLeft)
 {
     SimulateCopy(true);
