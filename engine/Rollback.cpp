@@ -259,15 +259,14 @@ BOOL CSetupMngr::UndoFile(const CJournalRecord& record)
     return bBack;
 }
 
-// A file that stays as the run left it is named with the system's reason.
+// A file that stays as the run left it is named with the system's reason;
+// logging keeps the last-error value.
 void CSetupMngr::LogFileUndo(const char* pszHow, const char* pszPath, BOOL bDone)
 {
-    DWORD dwError = GetLastError();
     if (bDone)
         Log("rollback: %s %s: done", pszHow, pszPath);
     else
-        Log("rollback: %s %s: failed, error %lu; it stays in the journal", pszHow, pszPath, dwError);
-    SetLastError(dwError);
+        Log("rollback: %s %s: failed, error %lu; it stays in the journal", pszHow, pszPath, GetLastError());
 }
 
 // Only what the run added goes; a link that was there gets its bytes back.
