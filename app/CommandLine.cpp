@@ -2,18 +2,6 @@
 
 #include "engine/ServerEntry.h"
 
-const char SETUP_USAGE[] =
-    "Usage: Setup [/S] [/DIR=path] [/GROUP=name] [/LOG=file]\r\n\r\n"
-    "/S\tinstall without any window or question\r\n"
-    "/DIR=path\tthe destination directory, with its drive\r\n"
-    "/GROUP=name\tthe program folder\r\n"
-    "/LOG=file\twrite a log of the installation\r\n"
-    "/?\tthis text\r\n\r\n"
-    "Exit codes with /S: 0 installed, 1603 failed and rolled back, "
-    "1604 failed and not all rolled back (the next start finishes it), "
-    "1618 another setup is running, 1639 invalid command line, or a system error code "
-    "(32 a file in use, 112 not enough space, 145 another application in the directory).";
-
 namespace {
 bool IsBlank(char ch)
 {

@@ -11,8 +11,6 @@
 
 #include "framework/CString.h"
 
-extern const char SETUP_USAGE[];
-
 class CCommandLine {
 public:
     // FALSE when an argument is no switch, or a switch is unknown, repeated

@@ -1,6 +1,7 @@
 #include "SetupApp.h"
 
 #include "SetupDlg.h"
+#include "SetupUsage.h"
 #include "SilentSetup.h"
 #include "resource.h"
 
@@ -47,12 +48,12 @@ BOOL CSetupApp::InitInstance()
     CCommandLine commandLine;
     if (!commandLine.Parse(pszArguments)) {
         if (!commandLine.m_bSilent)
-            AfxMessageBox(commandLine.m_strError + "\r\n\r\n" + SETUP_USAGE, MB_OK | MB_ICONHAND);
+            AfxMessageBox(commandLine.m_strError + "\r\n\r\n" + SetupUsage(), MB_OK | MB_ICONHAND);
         m_nExitCode = SETUP_EXIT_BAD_COMMAND_LINE;
         return FALSE;
     }
     if (commandLine.m_bUsage) {
-        AfxMessageBox(SETUP_USAGE, MB_OK | MB_ICONINFORMATION);
+        AfxMessageBox(SetupUsage(), MB_OK | MB_ICONINFORMATION);
         return FALSE;
     }
     CSetupLog log;

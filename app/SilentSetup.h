@@ -6,20 +6,12 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "SetupUsage.h"
 #include "SetupWindows.h"
 
 #include "engine/SetupMngr.h"
 #include "ui/EndSessionGuard.h"
 #include "ui/SessionWnd.h"
-
-// Exit codes of an unattended run, the values deployment tools read.
-const int SETUP_EXIT_SUCCESS = 0;
-const int SETUP_EXIT_FAILED = 1603;
-// Failed, and the rollback left changes that the next start undoes: the
-// installation stays suspended, as the Windows Installer says of its own.
-const int SETUP_EXIT_NOT_UNDONE = 1604;
-const int SETUP_EXIT_ALREADY_RUNNING = 1618;
-const int SETUP_EXIT_BAD_COMMAND_LINE = 1639;
 
 class CSilentSetup : public ISetupWindows {
 public:
