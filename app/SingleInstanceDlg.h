@@ -8,12 +8,10 @@
 
 #include "framework/CDialog.h"
 #include "framework/CHandle.h"
+#include "ui/InstanceMutex.h"
 
 // The id of the registered message "MessageCode".
 extern UINT g_nMessageCode;
-
-// Held by the running copy for its whole life, interactive or not.
-const char SETUP_INSTANCE_MUTEX[] = "MessageCode.SetupInstance";
 
 class CSingleInstanceDlg : public CDialog {
 public:
