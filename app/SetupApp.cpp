@@ -112,9 +112,9 @@ void CSetupApp::LogStart(const char* pszArguments)
 
 void CSetupApp::LogEnd(DWORD dwStart)
 {
-    LogFormat("end: exit code %d, %lu ms, %llu bytes copied", m_nExitCode,
+    LogFormat("end: exit code %d, %lu ms, %llu bytes copied, %d warnings", m_nExitCode,
               static_cast<unsigned long>(GetTickCount() - dwStart),
-              static_cast<unsigned long long>(m_engine.m_ullBytesCopied));
+              static_cast<unsigned long long>(m_engine.m_ullBytesCopied), LoggedWarnings());
 }
 
 BOOL CSetupApp::OnCmdMsg(UINT nID)

@@ -14,7 +14,7 @@ const SETUP_SWITCH SETUP_SWITCHES[] = {
 const int SETUP_SWITCH_COUNT = static_cast<int>(std::size(SETUP_SWITCHES));
 
 const SETUP_EXIT_CODE SETUP_EXIT_CODES[] = {
-    {SETUP_EXIT_SUCCESS, "installed"},
+    {SETUP_EXIT_SUCCESS, "installed (the log counts what was passed over as warnings)"},
     {5, "access denied to a file or directory; rolled back"},
     {32, "a file to be replaced is in use; rolled back"},
     {112, "not enough space on the destination drive"},
@@ -24,7 +24,7 @@ const SETUP_EXIT_CODE SETUP_EXIT_CODES[] = {
     {SETUP_EXIT_ALREADY_RUNNING, "another setup is running"},
     {SETUP_EXIT_NO_LOG, "the log cannot be created"},
     {SETUP_EXIT_BAD_COMMAND_LINE, "invalid command line"},
-    {SETUP_EXIT_RESTART_NEEDED, "installed; a file waits for the next restart"},
+    {SETUP_EXIT_RESTART_NEEDED, "installed; a replaced file is deleted at the next restart"},
 };
 const int SETUP_EXIT_CODE_COUNT = static_cast<int>(std::size(SETUP_EXIT_CODES));
 

@@ -15,11 +15,32 @@ namespace {
 // The run the callback answers for; there is one at a time.
 CSilentSetup* s_pRun = nullptr;
 
-// More precise than "failed" for an administrator: a file in use, a disk
-// too small, another application in the destination.
+// More precise than "failed" for an administrator: a file or directory
+// the run may not write, a file in use, a disk too small, another
+// application in the destination.
+const DWORD REASON_ACCESS_DENIED = ERROR_ACCESS_DENIED;
 const DWORD REASON_IN_USE = ERROR_SHARING_VIOLATION;
 const DWORD REASON_DISK_FULL = ERROR_DISK_FULL;
 const DWORD REASON_OTHER_APPLICATION = ERROR_DIR_NOT_EMPTY;
+
+// The reason a file or directory could not be written, told by the system's
+// code the engine reported it with; 0 for none of the precise ones.
+DWORD FileErrorReason(DWORD dwError)
+{
+    switch (dwError) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return REASON_ACCESS_DENIED;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return REASON_IN_USE;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return REASON_DISK_FULL;
+    default:
+        return 0;
+    }
+}
 
 // A drive's root ("C:") or a share's ("\\server\share").
 bool IsRootDirectory(const CString& strDir)
@@ -75,13 +96,14 @@ int CSilentSetup::Run()
     return bUndone ? ExitCode(strFinalMessage) : SETUP_EXIT_NOT_UNDONE;
 }
 
+// The first precise reason noted is the cause; what followed it came of it.
 int CSilentSetup::ExitCode(const CString& strFinalMessage) const
 {
     if (strFinalMessage == MSG_SETUP_COMPLETED)
-        return SETUP_EXIT_SUCCESS;
+        return m_engine.m_bRestartNeeded ? SETUP_EXIT_RESTART_NEEDED : SETUP_EXIT_SUCCESS;
     if (m_nRefusal != SETUP_EXIT_SUCCESS)
         return m_nRefusal;
-    if (m_dwReason == REASON_IN_USE || m_dwReason == REASON_DISK_FULL)
+    if (m_dwReason != 0)
         return static_cast<int>(m_dwReason);
     return SETUP_EXIT_FAILED;
 }
@@ -109,10 +131,15 @@ void CSilentSetup::NoteMessage(const char* pszText, DWORD dwError)
         LogLine(strLine, dwError);
     else
         LogLine(strLine);
-    if (dwError == ERROR_HANDLE_DISK_FULL)
-        dwError = REASON_DISK_FULL;
-    if (dwError == REASON_IN_USE || dwError == REASON_DISK_FULL)
-        m_dwReason = dwError;
+    DWORD dwReason = FileErrorReason(dwError);
+    if (dwReason != REASON_ACCESS_DENIED)
+        NoteReason(dwReason);
+}
+
+void CSilentSetup::NoteReason(DWORD dwReason)
+{
+    if (m_dwReason == 0)
+        m_dwReason = dwReason;
 }
 
 // A hidden window of its own refuses for the run.
@@ -167,8 +194,16 @@ int CSilentSetup::ChooseDestination()
     }
     DWORD dwCode = CheckDirectoryExists(strPath);
     if (dwCode == ERROR_SUCCESS && !m_engine.CheckExistingInstallation(strPath)) {
-        LogFormat("refused: there is already another application in %s", static_cast<const char*>(strPath));
-        return static_cast<int>(REASON_OTHER_APPLICATION);
+        DWORD dwError = GetLastError();
+        if (dwError == REASON_OTHER_APPLICATION) {
+            LogFormat("refused: there is already another application in %s", static_cast<const char*>(strPath));
+            return static_cast<int>(REASON_OTHER_APPLICATION);
+        }
+        CString strLine;
+        strLine.Format("refused: the earlier installation's %s\\Setup.inf cannot be read",
+                       static_cast<const char*>(strPath));
+        LogLine(strLine, dwError);
+        return SETUP_EXIT_FAILED;
     }
     if (dwCode != ERROR_SUCCESS && dwCode != ERROR_PATH_NOT_FOUND) {
         LogFormat("refused: the destination %s cannot be examined", static_cast<const char*>(strPath));
@@ -227,10 +262,14 @@ int __cdecl SilentCallback(int nType, INT_PTR nArg, INT_PTR pArg)
 {
     switch (nType) {
     case SCB_ERROR: {
-        DWORD dwReason = nArg == SCBE_FILEINUSE  ? REASON_IN_USE
-                         : nArg == SCBE_DISKFULL ? REASON_DISK_FULL
-                                                 : GetLastError();
-        s_pRun->NoteMessage(ErrorMessageText(nArg, pArg), dwReason);
+        // Only the engine's own file reports tell access denied: a box's
+        // code may be a registry key's.
+        DWORD dwError = GetLastError();
+        s_pRun->NoteMessage(ErrorMessageText(nArg, pArg), dwError);
+        if (nArg == SCBE_DISKFULL)
+            s_pRun->NoteReason(REASON_DISK_FULL);
+        else if (nArg == SCBE_FILEINUSE || nArg == SCBE_CREATEDIR)
+            s_pRun->NoteReason(FileErrorReason(dwError));
         return 1;
     }
     case SCB_READONLY:

@@ -25,6 +25,9 @@ public:
     // A message the user would have seen: what it says goes to the log, and
     // the system's code it was shown for may tell the exit code.
     void NoteMessage(const char* pszText, DWORD dwError);
+    // Why the run failed, when the system's code tells it (a file denied,
+    // in use, a disk full); the first reason noted stays.
+    void NoteReason(DWORD dwReason);
     // The answer to the engine's request for the next disk.
     int FindDisk(WORD wDisk);
     // Between the engine's reports the run answers the system's messages.

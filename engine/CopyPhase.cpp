@@ -419,6 +419,7 @@ BOOL CSetupMngr::InstallFile(CInstalledFile* pFile)
     switch (nAnswer) {
     case SCBR_OVERWRITE:
         if (dwBits & VERCHECK_IN_USE) {
+            SetLastError(ERROR_SHARING_VIOLATION);
             ReportError(SCBE_FILEINUSE, StringArg(pFile->m_strPath));
             return FALSE;
         }

@@ -38,7 +38,8 @@ void CSetupMngr::Log(const char* pszFormat, ...)
     SetLastError(dwError);
 }
 
-// The last-error value stays as the failed operation left it.
+// The last-error value is the failed operation's: for a file in use or
+// one denied, the code the exception carries, which tells the two apart.
 void CSetupMngr::ReportFileError(const CException* pException, const CString& strPath)
 {
     if (dynamic_cast<const CUserException*>(pException))
@@ -59,9 +60,12 @@ void CSetupMngr::ReportFileError(const CException* pException, const CString& st
         strBoxArg = GetFileNameFromPath(strFile);
         break;
     case CFileException::accessDenied:
+        SetLastError(static_cast<DWORD>(pFileError->m_lOsError));
         ReportError(SCBE_FILEINUSE, reinterpret_cast<INT_PTR>(&strFile));
         return;
     case CFileException::sharingViolation:
+    case CFileException::lockViolation:
+        SetLastError(static_cast<DWORD>(pFileError->m_lOsError));
         pszBoxFormat = FILEERR_IN_USE;
         strBoxArg = strFile;
         break;

@@ -139,7 +139,7 @@ BOOL CSetupMngr::RegisterServer(const CString& strPath, CAppliedCount& applied)
         bRegistered = FALSE;
     }
     if (scratch.Delete() != ERROR_SUCCESS)
-        Log("DllRegisterServer of %s: the scratch key %s cannot be deleted, error %lu", pszPath,
+        Log("warning: DllRegisterServer of %s: the scratch key %s cannot be deleted, error %lu", pszPath,
             static_cast<const char*>(strScratchName), GetLastError());
     return bRegistered;
 }
@@ -160,7 +160,7 @@ BOOL CSetupMngr::RegisterDlls()
         BOOL bRegistered = RegisterServer(pFile->m_strPath, applied);
         const char* pszPath = pFile->m_strPath;
         if (!bRegistered) {
-            Log("self-registration: %s: failed", pszPath);
+            Log("warning: self-registration: %s: failed", pszPath);
             if (m_pfnCallback)
                 ReportError(SCBE_DLLREGISTER, 0);
             return FALSE;

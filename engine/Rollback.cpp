@@ -111,24 +111,27 @@ BOOL IsSameProduct(const BYTE* pIdent, const BYTE* pOtherIdent)
                   PRODUCT_IDENT_SIZE) == 0;
 }
 
-// Reads "\Setup.inf" into info. A file of another product, or one that
-// cannot be read to its end, gives FALSE.
-BOOL ReadInstallInfo(const CString& strPath, const BYTE* pIdent, CInstallMngr& info)
+// Reads "\Setup.inf" into info: ERROR_SUCCESS, ERROR_DIR_NOT_EMPTY for a
+// file that is not this product's information (another application's), or
+// why this product's information cannot be read.
+DWORD ReadInstallInfo(const CString& strPath, const BYTE* pIdent, CInstallMngr& info)
 {
     try {
         CFile file;
         file.Open(strPath, CFile::modeRead | CFile::shareDenyWrite);
         CArchive ar(&file, CArchive::load, 4096);
         if (!info.ReadHeader(ar) || !IsSameProduct(pIdent, info.m_ident))
-            return FALSE;
+            return ERROR_DIR_NOT_EMPTY;
         info.Serialize(ar);
         ar.Close();
         file.Close();
-        return TRUE;
+        return ERROR_SUCCESS;
+    } catch (CFileException& e) {
+        return e.m_lOsError != ERROR_SUCCESS ? static_cast<DWORD>(e.m_lOsError) : SETUP_E_INFO_INVALID;
     } catch (CException&) {
-        return FALSE;
+        return SETUP_E_INFO_INVALID;
     } catch (std::bad_alloc&) {
-        return FALSE;
+        return ERROR_NOT_ENOUGH_MEMORY;
     }
 }
 }
@@ -303,17 +306,24 @@ BOOL CSetupMngr::UndoProgramFolder(const CJournalRecord& record)
 BOOL CSetupMngr::CheckExistingInstallation(const CString& strDir)
 {
     ClearPrevInstall();
-    if (!HasOwnOrNoUninstaller(strDir))
+    if (!HasOwnOrNoUninstaller(strDir)) {
+        SetLastError(ERROR_DIR_NOT_EMPTY);
         return FALSE;
+    }
     CString strPath = strDir + "\\Setup.inf";
     DWORD dwExists = CheckFileExists(strPath);
     if (dwExists == ERROR_FILE_NOT_FOUND)
         return TRUE;
-    if (dwExists != ERROR_SUCCESS)
+    if (dwExists != ERROR_SUCCESS) {
+        SetLastError(dwExists);
         return FALSE;
+    }
     std::unique_ptr<CSetupMngr> pPrev(new (std::nothrow) CSetupMngr);
-    if (!pPrev || !ReadInstallInfo(strPath, m_ident, *pPrev))
+    DWORD dwRead = pPrev ? ReadInstallInfo(strPath, m_ident, *pPrev) : ERROR_NOT_ENOUGH_MEMORY;
+    if (dwRead != ERROR_SUCCESS) {
+        SetLastError(dwRead);
         return FALSE;
+    }
     m_pPrevInstall = pPrev.release();
     return TRUE;
 }

@@ -12,14 +12,6 @@
 #include <set>
 
 namespace {
-// A kept file may have been read-only, which refuses its deletion; one in
-// use goes at the next restart.
-void DeleteKeptFile(const CString& strPath)
-{
-    if (!DeleteFileAnyway(strPath))
-        MoveFileExA(strPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-}
-
 // The run is marked complete, and the originals go, only once every file
 // it wrote has reached the disk: from then on a machine that stops keeps
 // the installation, so it must be whole.
@@ -100,7 +92,7 @@ void CSetupMngr::ReleaseKeptFiles()
     CJournalRecord complete;
     complete.m_op = JOURNAL_COMPLETE;
     if (!m_journal.Add(complete))
-        Log("journal: the complete mark cannot be written, error %lu", GetLastError());
+        Log("warning: journal: the complete mark cannot be written, error %lu", GetLastError());
     DeleteKeptFiles();
 }
 
@@ -119,7 +111,7 @@ void CSetupMngr::FinishCompleteRun()
     for (const CJournalRecord& record : m_journal.m_records) {
         bComplete = bComplete || record.m_op == JOURNAL_COMPLETE;
         if (bComplete && record.m_op == JOURNAL_NEW_FILE && !DeleteFileAnyway(record.m_strPath))
-            Log("recovery: temporary file %s: failed, error %lu", static_cast<const char*>(record.m_strPath),
+            Log("warning: recovery: temporary file %s: failed, error %lu", static_cast<const char*>(record.m_strPath),
                 GetLastError());
     }
     EndJournal();
@@ -134,8 +126,25 @@ void CSetupMngr::DeleteKeptFiles()
             DeleteKeptFile(record.m_strKept);
 }
 
+// A kept file may have been read-only, which refuses its deletion; one in
+// use goes at the next restart, which the run then waits for.
+void CSetupMngr::DeleteKeptFile(const CString& strPath)
+{
+    if (DeleteFileAnyway(strPath))
+        return;
+    DWORD dwError = GetLastError();
+    if (MoveFileExA(strPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        m_bRestartNeeded = TRUE;
+        Log("kept file %s: cannot be deleted now, error %lu; it goes at the next restart",
+            static_cast<const char*>(strPath), static_cast<unsigned long>(dwError));
+        return;
+    }
+    Log("warning: kept file %s: cannot be deleted, error %lu, nor left to the next restart, error %lu",
+        static_cast<const char*>(strPath), static_cast<unsigned long>(dwError), GetLastError());
+}
+
 void CSetupMngr::EndJournal()
 {
     if (!m_journal.Rewrite(std::vector<CJournalRecord>()))
-        Log("journal: cannot be removed, error %lu", GetLastError());
+        Log("warning: journal: cannot be removed, error %lu", GetLastError());
 }

@@ -42,7 +42,10 @@ public:
     // stay in their folder and name no device.
     static BOOL IsInstallableTree(const CDirNode& root);
 
-    // Asked by the destination page.
+    // Asked by the destination page: FALSE when the directory holds what
+    // the run would overwrite without knowing it, ERROR_DIR_NOT_EMPTY in
+    // the last-error value for another application's files, else why this
+    // product's earlier install information cannot be read.
     BOOL CheckExistingInstallation(const CString& strDir);
     // Drops the earlier installation found in a destination that is no
     // longer the chosen one.
@@ -111,6 +114,9 @@ public:
     CSetupMngr* m_pPrevInstall = nullptr;
     // The bytes this run wrote into files, the uninstaller's among them.
     ULONGLONG m_ullBytesCopied = 0;
+    // Something of the run waits for the next restart: a kept file that
+    // could not be deleted was left to it.
+    BOOL m_bRestartNeeded = FALSE;
 
 private:
     BOOL ReadSetupData();
@@ -122,6 +128,7 @@ private:
     // hook's temporary files go, and then the journal.
     void FinishCompleteRun();
     void DeleteKeptFiles();
+    void DeleteKeptFile(const CString& strPath);
     void EndJournal();
     // Undoes the journal newest first; what could not be undone stays in it.
     BOOL UndoJournal();

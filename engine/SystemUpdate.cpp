@@ -165,19 +165,32 @@ LONG WriteDword(CSetupMngr& mngr, const char* pszKey, const char* pszName, DWORD
     return lResult;
 }
 
+// A value from one string of the main program's version resource. Without
+// that string the value is left out, the others written: a value an
+// earlier version wrote goes, as it no longer tells the truth.
+LONG WriteVersionValue(CSetupMngr& mngr, const CSystemKeys& keys, const char* pszName, int nString)
+{
+    CString strValue;
+    if (GetVersionString(keys.m_strMainPath, nString, strValue))
+        return WriteString(mngr, HKEY_LOCAL_MACHINE, keys.m_strUninstallKey, pszName, strValue);
+    LONG lResult = DeleteRegValue(HKEY_LOCAL_MACHINE, keys.m_strUninstallKey, pszName);
+    if (lResult == ERROR_FILE_NOT_FOUND)
+        lResult = ERROR_SUCCESS;
+    mngr.Log("registry %s: HKEY_LOCAL_MACHINE\\%s, %s: the version resource of %s has no %s",
+             lResult == ERROR_SUCCESS ? "left out" : "refused", static_cast<const char*>(keys.m_strUninstallKey),
+             pszName, static_cast<const char*>(keys.m_strMainPath), VersionStringName(nString));
+    return lResult;
+}
+
 // What the list of installed programs and deployment tools read of the
 // product beside its name and uninstaller: version and maker as the main
 // program's version resource gives them, where it lives, its size in KB.
 BOOL DescribeProduct(CSetupMngr& mngr, const CSystemKeys& keys)
 {
-    CString strings[VERSION_STRING_COUNT];
-    GetVersionStrings(keys.m_strMainPath, strings);
     DWORD dwKilobytes = static_cast<DWORD>((static_cast<ULONGLONG>(mngr.m_dwBytesTotal) + 1023) / 1024);
     const char* pszKey = keys.m_strUninstallKey;
-    return WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, "DisplayVersion", strings[VERSION_PRODUCT_VERSION])
-               == ERROR_SUCCESS
-           && WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, "Publisher", strings[VERSION_COMPANY_NAME])
-                  == ERROR_SUCCESS
+    return WriteVersionValue(mngr, keys, "DisplayVersion", VERSION_PRODUCT_VERSION) == ERROR_SUCCESS
+           && WriteVersionValue(mngr, keys, "Publisher", VERSION_COMPANY_NAME) == ERROR_SUCCESS
            && WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, "InstallLocation", mngr.m_strDestDir) == ERROR_SUCCESS
            && WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, "DisplayIcon", keys.m_strMainPath) == ERROR_SUCCESS
            && WriteDword(mngr, pszKey, "EstimatedSize", dwKilobytes) == ERROR_SUCCESS

@@ -17,7 +17,9 @@ enum : int {
     SCB_LOG = 6,
 };
 
-// Sub-codes of SCB_ERROR.
+// Sub-codes of SCB_ERROR. With SCBE_FILEINUSE and SCBE_CREATEDIR the
+// last-error value tells why: access denied, or a file in use (a sharing or
+// lock violation).
 enum : int {
     SCBE_GENERAL = 0,
     SCBE_FILEINUSE = 5,

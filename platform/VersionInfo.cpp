@@ -139,6 +139,19 @@ BOOL GetVersionStrings(const char* pszPath, CString strings[VERSION_STRING_COUNT
     return TRUE;
 }
 
+BOOL GetVersionString(const char* pszPath, int nString, CString& strValue)
+{
+    CVersionBlock block;
+    char szKey[9];
+    return block.Load(pszPath) == CVersionBlock::LOAD_OK && GetTranslationKey(block, szKey)
+           && QueryString(block, szKey, VERSION_STRING_NAMES[nString], strValue);
+}
+
+const char* VersionStringName(int nString)
+{
+    return VERSION_STRING_NAMES[nString];
+}
+
 BOOL CheckInstalledVersion(const char* pszTarget, const VS_FIXEDFILEINFO& newVersion,
                            BOOL bShared, DWORD& dwResult)
 {

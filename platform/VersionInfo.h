@@ -22,6 +22,11 @@ const int VERSION_PRODUCT_VERSION = 7;
 // translation. TRUE only when all eight are present; on a missing one it
 // stops there, the entries before it filled and the rest untouched.
 BOOL GetVersionStrings(const char* pszPath, CString strings[VERSION_STRING_COUNT]);
+// Reads one of the eight strings (VERSION_COMPANY_NAME, ...) on its own:
+// FALSE when the file's first translation has no such string.
+BOOL GetVersionString(const char* pszPath, int nString, CString& strValue);
+// The string's name in the string table, "CompanyName", ...
+const char* VersionStringName(int nString);
 
 // Examines a file about to be overwritten. A missing target gives TRUE and
 // no bits. VERCHECK_NOT_OLDER: the target's product version is equal to or

@@ -4,8 +4,11 @@
 #include "model/DataVolume.h"
 
 #include <cstdarg>
+#include <cstring>
 
 CSetupLog* g_pSetupLog = nullptr;
+
+const char LOG_WARNING_PREFIX[] = "warning: ";
 
 BOOL CSetupLog::Open(const char* pszPath)
 {
@@ -36,6 +39,8 @@ void CSetupLog::Write(const char* pszText)
 {
     if (m_file.IsEmpty())
         return;
+    if (strncmp(pszText, LOG_WARNING_PREFIX, sizeof LOG_WARNING_PREFIX - 1) == 0)
+        ++m_nWarnings;
     DWORD dwError = GetLastError();
     CString strLine;
     strLine.Format("%8lu ms  %s\r\n", static_cast<unsigned long>(GetTickCount() - m_dwStart),
@@ -83,6 +88,11 @@ void LogFormat(const char* pszFormat, ...)
     strLine.FormatV(pszFormat, args);
     va_end(args);
     g_pSetupLog->Write(strLine);
+}
+
+int LoggedWarnings()
+{
+    return g_pSetupLog ? g_pSetupLog->Warnings() : 0;
 }
 
 int LogEngineLine(INT_PTR nArg)

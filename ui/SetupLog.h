@@ -14,11 +14,19 @@ public:
     void Write(const char* pszText);
     // "error <code>: <the system's text for it>" after the text.
     void WriteError(const char* pszText, DWORD dwError);
+    // The lines written that start with LOG_WARNING_PREFIX: what the run
+    // passed over.
+    int Warnings() const { return m_nWarnings; }
 
 private:
     CFileHandle m_file;
     DWORD m_dwStart = 0;
+    int m_nWarnings = 0;
 };
+
+// How a line of something the run passed over starts: a library that did
+// not register, a program item not made.
+extern const char LOG_WARNING_PREFIX[];
 
 // The system's text for an error code, on one line; empty when it has none.
 CString SystemErrorText(DWORD dwError);
@@ -32,6 +40,8 @@ void LogLine(const char* pszText);
 void LogLine(const char* pszText, DWORD dwError);
 // A line made by a printf format.
 void LogFormat(const char* pszFormat, ...);
+// The warnings logged so far; 0 without a log.
+int LoggedWarnings();
 
 // The answer to the engine's SCB_LOG: its text, when there is one, goes to
 // the log.
