@@ -116,6 +116,41 @@ std::string AbsoluteSource(const std::string& line, const std::string& dir)
     return bAbsolute ? line : line.substr(0, nStart) + dir + "\\" + line.substr(nStart);
 }
 
+// Writes the staged manifest to path, every source made absolute so that
+// mkmedium builds it from any folder; edit gives each line its final form
+// and may put lines before it.
+bool WriteEditedManifest(const std::string& path, const std::function<std::string(const std::string&)>& edit)
+{
+    std::vector<BYTE> staged = ReadBytes(Stage("Tilewright.ini"));
+    std::istringstream in(std::string(staged.begin(), staged.end()));
+    std::string text, line;
+    bool bFiles = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line[0] == '[')
+            bFiles = line == "[Files]";
+        bool bSource = bFiles || line.rfind("ReadMe =", 0) == 0 || line.rfind("Uninstaller =", 0) == 0;
+        text += edit(bSource ? AbsoluteSource(line, BuildPath("tilewright")) : line) + "\r\n";
+    }
+    WriteBytes(path, std::vector<BYTE>(text.begin(), text.end()));
+    return ReadBytes(path).size() == text.size();
+}
+
+// A medium made from the edited manifest, written into dir, with
+// Setup.exe; "" on failure.
+std::string MakeEditedMedium(const std::string& dir, const char* pszName,
+                             const std::function<std::string(const std::string&)>& edit)
+{
+    std::string manifest = dir + "\\" + pszName + ".ini";
+    if (!WriteEditedManifest(manifest, edit))
+        return "";
+    std::string out = MakeMediumFrom(manifest, pszName, "2");
+    if (!out.empty() && !CopyFileA(BuildPath("app\\Setup.exe").c_str(), (out + "\\Setup.exe").c_str(), FALSE))
+        return "";
+    return out;
+}
+
 // The product with three large maps, first, in the middle and last of the
 // application files, so that a cancel lands in a known file.
 std::string MakeLargeMedium()
@@ -135,26 +170,26 @@ std::string MakeLargeMedium()
         {"Applikation\\VB\\Orbit\\Orbit.vbp", "Applikation\\VB\\Middle.tlr = Middle.tlr"},
         {"WinSys\\TileShr.dll", "Applikation\\Zlast\\Zlast.tlr = Zlast.tlr"},
     };
-    std::vector<BYTE> staged = ReadBytes(Stage("Tilewright.ini"));
-    std::istringstream in(std::string(staged.begin(), staged.end()));
-    std::string text, line;
-    bool bFiles = false;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty() && line[0] == '[')
-            bFiles = line == "[Files]";
+    return MakeEditedMedium(dir, "large", [&](const std::string& line) {
+        std::string text;
         for (const auto& mark : inserted)
             if (line.rfind(mark.first, 0) == 0)
                 text += AbsoluteSource(mark.second, dir) + "\r\n";
-        bool bSource = bFiles || line.rfind("ReadMe =", 0) == 0 || line.rfind("Uninstaller =", 0) == 0;
-        text += (bSource ? AbsoluteSource(line, BuildPath("tilewright")) : line) + "\r\n";
-    }
-    WriteBytes(dir + "\\Large.ini", std::vector<BYTE>(text.begin(), text.end()));
-    std::string out = MakeMediumFrom(dir + "\\Large.ini", "large", "2");
-    if (!out.empty() && !CopyFileA(BuildPath("app\\Setup.exe").c_str(), (out + "\\Setup.exe").c_str(), FALSE))
-        return "";
-    return out;
+        return text + line;
+    });
+}
+
+// The product whose control is a library that refuses to register.
+std::string MakeFailingRegistrationMedium()
+{
+    const std::string control = "Applikation\\Tilewrig.ocx = ";
+    std::string failing = BuildPath("tools\\payload\\payload_reg_fail.dll");
+    std::string dir = TempDir() + "faults-regfail";
+    DeleteTree(dir);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return MakeEditedMedium(dir, "regfail", [&](const std::string& line) {
+        return line.rfind(control, 0) == 0 ? control + failing + " | FILE_REGISTER" : line;
+    });
 }
 
 class Faults : public ::testing::Test {
@@ -429,14 +464,17 @@ TEST_F(Faults, ReadOnlyTargetsReplacedOrKept)
 TEST_F(Faults, SilentRefusalsAndFailures)
 {
     // prepare makes the machine the snapshot shows; hold takes something
-    // for the run's time.
+    // for the run's time; a run with logged must write it to its log.
     struct CCase {
         const char* pszName;
         std::string args;
         long nExitCode;
         std::function<void()> prepare;
         std::function<void()> hold;
+        const char* pszLogged = nullptr;
     };
+    // Outside every place the snapshot takes.
+    const std::string logPath = "C:\\faults-silent.log";
     HANDLE hHeld = INVALID_HANDLE_VALUE;
     HANDLE hMutex = nullptr;
     std::string readMe = std::string(INSTALL_DEST) + "\\ReadMe.txt";
@@ -460,6 +498,25 @@ TEST_F(Faults, SilentRefusalsAndFailures)
          [] {}},
         {"silent: a target in use", "/S", 32, [this] { InstallOnce(); },
          [&] { hHeld = CreateFileA(readMe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr); }},
+        // A directory in a file's place cannot be opened as a file: access
+        // denied, which no closing of programs mends.
+        {"silent: a target that access is denied to", "/S", 5,
+         [&] {
+             CreateDirectoryA(INSTALL_DEST, nullptr);
+             CreateDirectoryA(readMe.c_str(), nullptr);
+         },
+         [] {}},
+        // This product's own information, cut short, is no other
+        // application's: the run fails with what kept it from reading it.
+        {"silent: a damaged earlier install information", "/S", 1603,
+         [] {
+             RunSilently(Single() + "\\Setup.exe", "/S");
+             std::string info = std::string(INSTALL_DEST) + "\\Setup.inf";
+             std::vector<BYTE> bytes = ReadBytes(info);
+             bytes.resize(bytes.size() / 2);
+             WriteBytes(info, bytes);
+         },
+         [] {}, "Setup.inf cannot be read: error "},
         {"silent: another setup running", "/S", 1618, [] {}, holdMutex},
         // The switch the setup starts itself with to register a library
         // loads only a library named by full path, redirects the keys only
@@ -477,7 +534,8 @@ TEST_F(Faults, SilentRefusalsAndFailures)
         c.prepare();
         auto before = TakeState(INSTALL_DEST);
         c.hold();
-        CSilentRun run = RunSilently(Single() + "\\Setup.exe", c.args);
+        DeleteFileA(logPath.c_str());
+        CSilentRun run = RunSilently(Single() + "\\Setup.exe", c.args + (c.pszLogged ? " /LOG=" + logPath : ""));
         if (hHeld != INVALID_HANDLE_VALUE)
             CloseHandle(hHeld);
         if (hMutex)
@@ -488,6 +546,12 @@ TEST_F(Faults, SilentRefusalsAndFailures)
         EXPECT_EQ(c.nExitCode, run.nExitCode) << c.pszName;
         EXPECT_FALSE(run.bWindowShown) << c.pszName << ": a window was shown";
         ExpectRolledBack(c.pszName, before, INSTALL_DEST);
+        if (c.pszLogged) {
+            std::vector<BYTE> log = ReadBytes(logPath);
+            EXPECT_NE(std::string::npos, std::string(log.begin(), log.end()).find(c.pszLogged))
+                << c.pszName << ": the log does not say \"" << c.pszLogged << "\"";
+            DeleteFileA(logPath.c_str());
+        }
     }
 }
 
@@ -744,6 +808,50 @@ long RunWatched(const std::string& setupExe, const std::function<bool(const std:
 bool RunKilled(const std::string& setupExe, const std::function<bool(const std::string&)>& stop, std::string& log)
 {
     return RunWatched(setupExe, stop, log) == KILLED;
+}
+
+// Unattended runs that complete but pass something over or leave it to the
+// next restart: the exit codes deployment tools take for success, and the
+// log's end line counting the warnings.
+TEST_F(Faults, SilentRunsThatCompleteWithWarningsOrARestart)
+{
+    std::string regFail = MakeFailingRegistrationMedium();
+    ASSERT_FALSE(regFail.empty()) << "mkmedium failed";
+    std::string log;
+    EXPECT_EQ(0, RunWatched(regFail + "\\Setup.exe", [](const std::string&) { return false; }, log))
+        << "a library that does not register is passed over; the run logged:\n" << log;
+    EXPECT_NE(std::string::npos, log.find("warning: self-registration: ")) << log;
+    EXPECT_NE(std::string::npos, LastLine(log).find("bytes copied, 1 warnings")) << LastLine(log);
+
+    // An original the run replaced is opened by another program before the
+    // run ends: it cannot be deleted then, and goes at the next restart.
+    RemoveInstallation();
+    ASSERT_EQ(0, RunSilently(Single() + "\\Setup.exe", "/S").nExitCode) << "the first install";
+    std::vector<std::pair<std::string, HANDLE>> held;
+    long nExitCode = RunWatched(Single() + "\\Setup.exe",
+                                [&](const std::string& text) {
+                                    if (!held.empty() || text.find("file replaced: ") == std::string::npos)
+                                        return false;
+                                    for (const std::string& kept : kit::TempFilesBelow(INSTALL_DEST))
+                                        if (kept.size() > 4 && kept.compare(kept.size() - 4, 4, ".old") == 0)
+                                            held.emplace_back(kept, CreateFileA(kept.c_str(), GENERIC_READ,
+                                                                                FILE_SHARE_READ, nullptr,
+                                                                                OPEN_EXISTING, 0, nullptr));
+                                    return false;
+                                },
+                                log);
+    ASSERT_FALSE(held.empty()) << "no kept original could be held; the run logged:\n" << log;
+    EXPECT_EQ(3010, nExitCode) << "a kept original left to the next restart; the run logged:\n" << log;
+    EXPECT_NE(std::string::npos, log.find("goes at the next restart")) << log;
+    const char* pszPending = "System\\CurrentControlSet\\Control\\Session Manager";
+    std::string queued = kit::QueryValue(HKEY_LOCAL_MACHINE, pszPending, "PendingFileRenameOperations").strData;
+    for (const auto& kept : held) {
+        EXPECT_NE(INVALID_HANDLE_VALUE, kept.second) << kept.first << ": error " << GetLastError();
+        EXPECT_NE(std::string::npos, queued.find(kept.first)) << kept.first << " is not left to the next restart";
+        CloseHandle(kept.second);
+        DeleteFileA(kept.first.c_str());
+    }
+    DeleteRegValue(HKEY_LOCAL_MACHINE, pszPending, "PendingFileRenameOperations");
 }
 
 // The points of an unattended run at which it is killed: right after its

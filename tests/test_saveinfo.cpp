@@ -174,6 +174,7 @@ TEST_F(SaveInfo, SavedInformationReadsBackAsTheRunEndedWithIt)
     EXPECT_STREQ("Tilewright Tools", saved.m_strProgramFolder);
     EXPECT_TRUE(TempFiles(m_dest.Path()).empty()) << "a temporary file was left";
     EXPECT_TRUE(Calls().empty());
+    EXPECT_FALSE(m_mngr.m_bRestartNeeded) << "nothing waits for a restart";
 }
 
 TEST_F(SaveInfo, ReadOnlyEarlierCopyIsReplacedWithoutQuestion)
@@ -204,6 +205,7 @@ TEST_F(SaveInfo, KeptFilesGoWithTheSavedInformation)
     CloseHandle(hHeld);
 
     ASSERT_TRUE(bSaved) << "error " << GetLastError();
+    EXPECT_TRUE(m_mngr.m_bRestartNeeded) << "a kept file left to the next restart makes the run wait for it";
     m_mngr.RunPostInstall();
     EXPECT_TRUE(m_mngr.m_journal.m_records.empty()) << "the journal outlived the complete run";
     std::vector<std::string> left = TempFiles(m_dest.Path());

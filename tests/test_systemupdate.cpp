@@ -3,6 +3,7 @@
 // rollback; shared-library counts with and without an earlier installation;
 // the first refused operation ending the phase with the registry's code.
 #include "EngineTestKit.h"
+#include "TestPaths.h"
 
 #include "platform/RegistryTree.h"
 
@@ -199,6 +200,29 @@ TEST_F(SystemUpdate, ExistingValuesAreKeptInTheNotes)
     ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", PRODUCT);
     ExpectText(HKEY_CLASSES_ROOT, DOC_TYPE_KEY, nullptr, "Tilewright Resource");
     ExpectText(HKEY_CLASSES_ROOT, EXT_KEY, nullptr, "Mapsmith.Document");
+}
+
+// DisplayVersion and Publisher come each from its own string of the main
+// program's version resource: a string missing elsewhere in the resource
+// leaves both written, a missing one leaves only its value out, also when
+// an earlier version wrote it.
+TEST_F(SystemUpdate, VersionValuesAreReadEachOnItsOwn)
+{
+    AddFile(m_top.pApp, m_dest / "Mapsmith.exe", FILE_PROGRAM_ITEM);
+    std::string strMain = m_dest / "Mapsmith.exe";
+    ASSERT_TRUE(CopyFileA(BuildPath("tools\\payload\\payload_uninst_nocopyright.exe").c_str(), strMain.c_str(),
+                          FALSE))
+        << "error " << GetLastError();
+    ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
+    ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayVersion", "1.0.0.0");
+    ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "Publisher", "Setup test payloads");
+
+    ASSERT_TRUE(CopyFileA(BuildPath("tools\\payload\\payload_nocompany.exe").c_str(), strMain.c_str(), FALSE))
+        << "error " << GetLastError();
+    ASSERT_TRUE(m_mngr.UpdateSystem()) << "error " << GetLastError();
+    ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayVersion", "1.0.0.0");
+    EXPECT_FALSE(QueryValue(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "Publisher").bPresent)
+        << "a program without a CompanyName string has no publisher, neither an empty nor an earlier one";
 }
 
 TEST_F(SystemUpdate, SharedCountsAreRaisedOrStartAtOne)

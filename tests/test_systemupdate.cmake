@@ -1,0 +1,2 @@
+# The product description reads the version resources of payload programs.
+add_dependencies(${name} payload_all)
