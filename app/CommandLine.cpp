@@ -9,7 +9,8 @@ bool IsBlank(char ch)
 }
 
 // The next argument: blanks end it outside quotes; quotes are dropped.
-const char* NextArgument(const char* psz, CString& strArgument)
+// bClosed is false when a quote runs to the end of the line.
+const char* NextArgument(const char* psz, CString& strArgument, bool& bClosed)
 {
     strArgument.Empty();
     while (IsBlank(*psz))
@@ -21,7 +22,34 @@ const char* NextArgument(const char* psz, CString& strArgument)
         else
             strArgument += *psz;
     }
+    bClosed = !bQuoted;
     return psz;
+}
+
+const char* NextArgument(const char* psz, CString& strArgument)
+{
+    bool bClosed = true;
+    return NextArgument(psz, strArgument, bClosed);
+}
+
+// A line that cannot be read as arguments may still ask for silence: a
+// "/S" between blanks anywhere on it, inside a quote or not, keeps the run
+// from showing its complaint to nobody.
+bool MentionsSilent(const char* psz)
+{
+    CString strWord;
+    for (;; ++psz) {
+        if (*psz && !IsBlank(*psz)) {
+            if (*psz != '"')
+                strWord += *psz;
+            continue;
+        }
+        if (strWord.CompareNoCase("/S") == 0 || strWord.CompareNoCase("-S") == 0)
+            return true;
+        if (!*psz)
+            return false;
+        strWord.Empty();
+    }
 }
 }
 
@@ -54,7 +82,14 @@ BOOL CCommandLine::Parse(const char* pszCommandLine)
     const char* psz = pszCommandLine;
     while (*psz) {
         CString strArgument;
-        psz = NextArgument(psz, strArgument);
+        bool bClosed = true;
+        psz = NextArgument(psz, strArgument, bClosed);
+        if (!bClosed) {
+            if (bValid && m_strError.IsEmpty())
+                m_strError.Format("Unclosed quote: %s", static_cast<const char*>(strArgument));
+            bValid = FALSE;
+            continue;
+        }
         if (strArgument.IsEmpty())
             continue;
         BOOL bSwitch = strArgument[0] == '/' || strArgument[0] == '-';
@@ -64,6 +99,8 @@ BOOL CCommandLine::Parse(const char* pszCommandLine)
             m_strError.Format("Invalid argument: %s", static_cast<const char*>(strArgument));
         bValid = FALSE;
     }
+    if (!bValid && MentionsSilent(pszCommandLine))
+        m_bSilent = TRUE;
     return bValid;
 }
 
@@ -77,6 +114,9 @@ BOOL CCommandLine::TakeSwitch(const CString& strSwitch)
         m_bUsage = TRUE;
         return TRUE;
     }
+    // Deployment tools pass it to every installer; this one never restarts.
+    if (strSwitch.CompareNoCase("NORESTART") == 0)
+        return TRUE;
     return TakeValue(strSwitch, "DIR", m_strDir) || TakeValue(strSwitch, "GROUP", m_strGroup) ||
            TakeValue(strSwitch, "LOG", m_strLog);
 }

@@ -5,8 +5,10 @@
 //   /DIR=path     the destination, a full path with drive
 //   /GROUP=name   the program folder
 //   /LOG=file     a log of the run, one line per event
-//   /?            the usage text
-// A run without arguments is the interactive one, unchanged.
+//   /NORESTART    accepted, as the setup never restarts the system
+//   /?            the usage text; with /S nothing is shown
+// A quote left open makes the line invalid. A run without arguments is the
+// interactive one, unchanged.
 #pragma once
 
 #include "framework/CString.h"
@@ -14,7 +16,9 @@
 class CCommandLine {
 public:
     // FALSE when an argument is no switch, or a switch is unknown, repeated
-    // or lacks its value; m_strError then names the first such argument.
+    // or lacks its value, or a quote is left open; m_strError then names the
+    // first such argument, and m_bSilent is set when a "/S" stands anywhere
+    // on the line, even inside that quote.
     BOOL Parse(const char* pszCommandLine);
 
     BOOL m_bSilent = FALSE;

@@ -7,7 +7,9 @@
 
 #include "engine/ServerEntry.h"
 #include "model/TrackedAlloc.h"
+#include "framework/CHandle.h"
 #include "platform/FileUtil.h"
+#include "ui/InstanceMutex.h"
 #include "ui/SetupLog.h"
 
 #include <commctrl.h>
@@ -17,6 +19,49 @@ namespace {
 CSetupApp theApp;
 
 const char MSG_NO_LOG[] = "The log %s cannot be created.";
+// A silent run without /LOG logs to a new file of this title in the
+// temporary directory: deployment tools seldom ask for a log, and an
+// administrator asks what became of the run afterwards.
+const char DEFAULT_LOG_TITLE[] = "Tilewright Setup";
+// The token's elevation class: systems before it answer that they know no
+// such class.
+const TOKEN_INFORMATION_CLASS TOKEN_ELEVATION_CLASS = static_cast<TOKEN_INFORMATION_CLASS>(20);
+
+CString LocalTimeText()
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    CString strTime;
+    strTime.Format("%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+                   st.wSecond);
+    return strTime;
+}
+
+CString UserText()
+{
+    char szUser[257] = "";
+    DWORD dwSize = sizeof szUser;
+    if (GetUserNameA(szUser, &dwSize))
+        return szUser;
+    CString strText;
+    strText.Format("unknown (error %lu)", GetLastError());
+    return strText;
+}
+
+CString ElevationText()
+{
+    CKernelHandle token;
+    DWORD dwElevated = 0;
+    DWORD dwSize = 0;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+        GetTokenInformation(token, TOKEN_ELEVATION_CLASS, &dwElevated, sizeof dwElevated, &dwSize))
+        return dwElevated ? "elevated" : "not elevated";
+    if (GetLastError() == ERROR_INVALID_PARAMETER)
+        return "no elevation on this system";
+    CString strText;
+    strText.Format("elevation unknown (error %lu)", GetLastError());
+    return strText;
+}
 }
 
 // The tracked blocks are freed by the framework's part of the application
@@ -46,41 +91,69 @@ BOOL CSetupApp::InitInstance()
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     CCommandLine commandLine;
-    if (!commandLine.Parse(pszArguments)) {
+    BOOL bValid = commandLine.Parse(pszArguments);
+    // Nobody answers a box of the system's (a drive without its disk, a
+    // critical error) in a silent run: the call fails instead.
+    if (commandLine.m_bSilent)
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    if (bValid && commandLine.m_bUsage) {
         if (!commandLine.m_bSilent)
-            AfxMessageBox(commandLine.m_strError + "\r\n\r\n" + SetupUsage(), MB_OK | MB_ICONHAND);
-        m_nExitCode = SETUP_EXIT_BAD_COMMAND_LINE;
+            AfxMessageBox(SetupUsage(), MB_OK | MB_ICONINFORMATION);
         return FALSE;
     }
-    if (commandLine.m_bUsage) {
-        AfxMessageBox(SetupUsage(), MB_OK | MB_ICONINFORMATION);
-        return FALSE;
-    }
+    // The check comes before the log: a second copy given the first's log
+    // must not empty it.
+    CInstanceMutex instance;
+    BOOL bFirstCopy = instance.Take();
     CSetupLog log;
-    if (!commandLine.m_strLog.IsEmpty()) {
-        if (!log.Open(commandLine.m_strLog)) {
+    if (!OpenLog(commandLine, bFirstCopy, log) && bValid) {
+        if (!commandLine.m_bSilent) {
             CString strMessage;
             strMessage.Format(MSG_NO_LOG, static_cast<const char*>(commandLine.m_strLog));
-            if (!commandLine.m_bSilent)
-                AfxMessageBox(strMessage, MB_OK | MB_ICONHAND);
-            m_nExitCode = SETUP_EXIT_BAD_COMMAND_LINE;
-            return FALSE;
+            AfxMessageBox(strMessage, MB_OK | MB_ICONHAND);
         }
-        g_pSetupLog = &log;
+        m_nExitCode = SETUP_EXIT_NO_LOG;
+        return FALSE;
     }
     DWORD dwStart = GetTickCount();
     LogStart(pszArguments);
-    m_nExitCode = Run(commandLine);
+    m_nExitCode = bValid ? Run(commandLine, bFirstCopy) : RefuseCommandLine(commandLine);
     LogEnd(dwStart);
     g_pSetupLog = nullptr;
     return FALSE;
 }
 
-int CSetupApp::Run(const CCommandLine& commandLine)
+// The log the command line names, unless it is the first copy's; a silent
+// run's own new one without it. FALSE when it cannot be made.
+BOOL CSetupApp::OpenLog(const CCommandLine& commandLine, BOOL bFirstCopy, CSetupLog& log)
+{
+    BOOL bGiven = !commandLine.m_strLog.IsEmpty();
+    if (bGiven ? !bFirstCopy : !commandLine.m_bSilent)
+        return TRUE;
+    if (bGiven ? !log.Open(commandLine.m_strLog) : !log.OpenNew(GetTempDirectory(), DEFAULT_LOG_TITLE))
+        return FALSE;
+    g_pSetupLog = &log;
+    return TRUE;
+}
+
+int CSetupApp::RefuseCommandLine(const CCommandLine& commandLine)
+{
+    LogFormat("refused: %s", static_cast<const char*>(commandLine.m_strError));
+    if (!commandLine.m_bSilent)
+        AfxMessageBox(commandLine.m_strError + "\r\n\r\n" + SetupUsage(), MB_OK | MB_ICONHAND);
+    return SETUP_EXIT_BAD_COMMAND_LINE;
+}
+
+int CSetupApp::Run(const CCommandLine& commandLine, BOOL bFirstCopy)
 {
     if (!commandLine.m_bSilent) {
-        RunInteractive();
+        RunInteractive(bFirstCopy);
         return SETUP_EXIT_SUCCESS;
+    }
+    // A second copy changes nothing and leaves the first alone.
+    if (!bFirstCopy) {
+        LogLine("refused: another setup is running");
+        return SETUP_EXIT_ALREADY_RUNNING;
     }
     CSilentSetup silent(m_engine, commandLine);
     m_pSilent = &silent;
@@ -89,9 +162,10 @@ int CSetupApp::Run(const CCommandLine& commandLine)
     return nExitCode;
 }
 
-void CSetupApp::RunInteractive()
+void CSetupApp::RunInteractive(BOOL bFirstCopy)
 {
     CSetupDlg dlg(m_engine);
+    dlg.m_bMutexHeldElsewhere = !bFirstCopy;
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;
@@ -105,7 +179,11 @@ void CSetupApp::LogStart(const char* pszArguments)
     GetModuleFileNameA(nullptr, szProgram, MAX_PATH);
     GetWindowsDirectoryA(szWindows, MAX_PATH);
     GetSystemDirectoryA(szSystem, MAX_PATH);
-    LogFormat("start: %s, version %s, command line: %s", szProgram, SETUP_VERSION_TEXT, pszArguments);
+    LogFormat("start: %s, version %s, %s, user %s, %s, command line: %s", szProgram, SETUP_VERSION_TEXT,
+              static_cast<const char*>(LocalTimeText()), static_cast<const char*>(UserText()),
+              static_cast<const char*>(ElevationText()), pszArguments);
+    if (g_pSetupLog)
+        LogFormat("log: %s", static_cast<const char*>(g_pSetupLog->GetPath()));
     LogFormat("medium: %s; Windows: %s; system: %s", static_cast<const char*>(GetDirectoryFromPath(szProgram)),
               szWindows, szSystem);
 }

@@ -7,6 +7,7 @@
 #include "framework/CWinApp.h"
 #include "wizard/WizardHost.h"
 
+class CSetupLog;
 class CSilentSetup;
 
 class CSetupApp : public CWinApp, public IWizardHost {
@@ -22,8 +23,10 @@ public:
     CSetupMngr m_engine;
 
 private:
-    int Run(const CCommandLine& commandLine);
-    void RunInteractive();
+    BOOL OpenLog(const CCommandLine& commandLine, BOOL bFirstCopy, CSetupLog& log);
+    int RefuseCommandLine(const CCommandLine& commandLine);
+    int Run(const CCommandLine& commandLine, BOOL bFirstCopy);
+    void RunInteractive(BOOL bFirstCopy);
     void LogStart(const char* pszCommandLine);
     void LogEnd(DWORD dwStart);
 

@@ -1,13 +1,11 @@
 #include "SilentSetup.h"
 
 #include "SetupSequence.h"
-#include "SingleInstanceDlg.h"
 
-#include "framework/CHandle.h"
+#include "model/SetupChoices.h"
 #include "platform/FileUtil.h"
 #include "ui/SetupCallback.h"
 #include "ui/SetupLog.h"
-#include "wizard/MyPropertyPage3.h"
 
 #include <cctype>
 
@@ -60,6 +58,16 @@ bool HasDiskFolders(const char* pszMediumDir)
     return !strParent.IsEmpty() && !IsRootDirectory(strParent);
 }
 
+// The destination as the system resolves it, for the log: "C:" is the
+// drive's root here, not the drive's current directory.
+CString FullDestinationPath(const CString& strPath)
+{
+    CString strFull = GetFullPath(strPath + "\\");
+    if (strFull.GetLength() <= 3)
+        return strFull.IsEmpty() ? strPath : strFull;
+    return strFull.Left(strFull.GetLength() - 1);
+}
+
 int FindDrive(const CSetupMngr& engine, char chLetter)
 {
     for (int i = 0; i < engine.m_drives.GetSize(); ++i)
@@ -82,12 +90,6 @@ CSilentSetup::~CSilentSetup()
 
 int CSilentSetup::Run()
 {
-    // A second copy changes nothing and leaves the first alone.
-    CKernelHandle mutex(CreateMutexA(nullptr, FALSE, SETUP_INSTANCE_MUTEX));
-    if (!mutex.IsEmpty() && GetLastError() == ERROR_ALREADY_EXISTS) {
-        LogLine("refused: another setup is running");
-        return SETUP_EXIT_ALREADY_RUNNING;
-    }
     CEngineSteps steps(m_engine);
     CString strFinalMessage;
     UINT nFinalStyle = MB_ICONINFORMATION;
@@ -175,12 +177,8 @@ INT_PTR CSilentSetup::RunWizard()
 int CSilentSetup::ChooseDestination()
 {
     BOOL bGiven = !m_commandLine.m_strDir.IsEmpty();
-    CString strPath;
-    if (bGiven)
-        strPath = TrimBlanks(m_commandLine.m_strDir);
-    else
-        strPath.Format("%c:%s", m_engine.DriveLetter(m_engine.m_nCurDrive),
-                       static_cast<const char*>(TrimBlanks(m_engine.m_strDestDir)));
+    CString strPath = bGiven ? MakeDestinationPath(m_commandLine.m_strDir)
+                             : MakeDestinationPath(m_engine.DriveLetter(m_engine.m_nCurDrive), m_engine.m_strDestDir);
     int nDrive = FindDrive(m_engine, strPath[0]);
     if (!IsValidDestinationPath(strPath) || nDrive < 0) {
         LogFormat("refused: %s is no destination on a local drive", static_cast<const char*>(strPath));
@@ -211,7 +209,7 @@ int CSilentSetup::ChooseDestination()
     }
     m_engine.SetDestination(strPath);
     LogFormat(bGiven ? "destination: %s (from the command line)" : "destination: %s (proposed)",
-              static_cast<const char*>(strPath));
+              static_cast<const char*>(FullDestinationPath(strPath)));
     return SETUP_EXIT_SUCCESS;
 }
 
@@ -223,7 +221,7 @@ int CSilentSetup::ChooseFolder()
         LogFormat("refused: \"%s\" is no program folder name", static_cast<const char*>(strFolder));
         return SETUP_EXIT_BAD_COMMAND_LINE;
     }
-    m_engine.SetProgramFolder(TrimBlanks(strFolder));
+    m_engine.SetProgramFolder(MakeFolderName(strFolder));
     LogFormat(bGiven ? "program folder: %s (from the command line)" : "program folder: %s (proposed)",
               static_cast<const char*>(m_engine.m_strProgramFolder));
     return SETUP_EXIT_SUCCESS;

@@ -1,7 +1,7 @@
 // An installation without any window or question, for deployment tools: the
 // setup sequence runs with windows that show nothing, the destination and
 // the program folder come from the command line (or are the proposed ones),
-// checked by the wizard's own rules, every question gets its fixed answer,
+// checked by the rules the wizard keeps too, every question gets its fixed answer,
 // and the outcome is an exit code.
 #pragma once
 

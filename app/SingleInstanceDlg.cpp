@@ -15,13 +15,12 @@ CSingleInstanceDlg::CSingleInstanceDlg(UINT nIDTemplate, HWND hParent) : CDialog
 
 // A first copy that goes seconds without pumping messages (registering a
 // library, saving) cannot answer the broadcast in time: the mutex decides.
-// Should it not be made at all, the broadcast's answer alone decides.
+// Should it not have been made at all, the broadcast's answer alone decides.
 LRESULT CSingleInstanceDlg::CreateSingleInstance(WPARAM wParam, LPARAM lParam)
 {
     if (DefWindowProc(WM_CREATE, wParam, lParam) == -1)
         return -1;
-    m_instanceMutex.Attach(CreateMutexA(nullptr, FALSE, SETUP_INSTANCE_MUTEX));
-    m_bFirstInstance = m_instanceMutex.IsEmpty() || GetLastError() != ERROR_ALREADY_EXISTS;
+    m_bFirstInstance = !m_bMutexHeldElsewhere;
     DWORD_PTR dwResult = 0;
     SendMessageTimeoutA(HWND_BROADCAST, g_nMessageCode, 1, reinterpret_cast<LPARAM>(m_hWnd),
                         SMTO_ABORTIFHUNG, BROADCAST_TIMEOUT_MS, &dwResult);

@@ -1,14 +1,13 @@
 // A dialog that keeps a second copy of the program from running. The first
-// copy holds a named mutex for its life; a copy that finds it taken refuses
-// to be created, however busy the first is. At its creation every copy also
+// copy holds the instance mutex for its life, taken by the application
+// before anything else; a copy that found it taken refuses to be created,
+// however busy the first is. At its creation every copy also
 // asks, through the registered message "MessageCode", whether an older copy
 // is there: an older copy answers (a copy that knows no mutex decides by
 // that) and comes to the front.
 #pragma once
 
 #include "framework/CDialog.h"
-#include "framework/CHandle.h"
-#include "ui/InstanceMutex.h"
 
 // The id of the registered message "MessageCode".
 extern UINT g_nMessageCode;
@@ -18,6 +17,8 @@ public:
     explicit CSingleInstanceDlg(UINT nIDTemplate, HWND hParent = nullptr);
 
     BOOL m_bFirstInstance = FALSE;
+    // Set by the application when another copy holds the instance mutex.
+    BOOL m_bMutexHeldElsewhere = FALSE;
 
 protected:
     LRESULT WindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
@@ -27,6 +28,4 @@ protected:
 
 private:
     void OnMessageCode(WPARAM wParam, LPARAM lParam);
-
-    CKernelHandle m_instanceMutex;
 };

@@ -229,6 +229,13 @@ CString GetModulePath()
     return dwLength > 0 && dwLength < PATH_MAX_CHARS ? CString(szPath) : CString();
 }
 
+CString GetFullPath(const char* pszPath)
+{
+    char szPath[PATH_MAX_CHARS];
+    DWORD dwLength = GetFullPathNameA(pszPath, PATH_MAX_CHARS, szPath, nullptr);
+    return dwLength > 0 && dwLength < PATH_MAX_CHARS ? CString(szPath) : CString();
+}
+
 BOOL IsNotFound(DWORD dwError)
 {
     return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;

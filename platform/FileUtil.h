@@ -40,6 +40,9 @@ BOOL IsValidDestinationPath(const char* pszPath);
 CString GetTempDirectory();
 // The running program's file; empty on failure.
 CString GetModulePath();
+// The path resolved against the current drive and directory; empty on
+// failure.
+CString GetFullPath(const char* pszPath);
 // TRUE for the codes that say a file or directory is not there.
 BOOL IsNotFound(DWORD dwError);
 // Deletes the file, also a read-only one; TRUE when it is gone or was not

@@ -8,9 +8,26 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <map>
 #include <thread>
 
 namespace {
+
+std::string TempDirectory()
+{
+    char szTemp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, szTemp);
+    return szTemp;
+}
+
+std::string UserName()
+{
+    char szUser[257] = "";
+    DWORD dwSize = sizeof szUser;
+    GetUserNameA(szUser, &dwSize);
+    return szUser;
+}
 
 std::vector<BYTE> Replaced(std::vector<BYTE> bytes, const std::string& from, const std::string& to)
 {
@@ -220,12 +237,38 @@ TEST_F(Install, SecondCopyEndsWhileTheFirstIsBusy)
 // folder, exit code 0, the same result as the driven install, the values
 // deployment tools read in the Uninstall entry, and a log that tells what
 // was done.
+// The names and sizes of the logs that silent runs without /LOG left in
+// the temporary directory.
+std::map<std::string, DWORD> DefaultLogs()
+{
+    std::map<std::string, DWORD> logs;
+    ForEachEntry(TempDirectory(), [&logs](const WIN32_FIND_DATAA& fd) {
+        if (std::string(fd.cFileName).rfind("Tilewright Setup ", 0) == 0)
+            logs[fd.cFileName] = fd.nFileSizeLow;
+    });
+    return logs;
+}
+
+std::string Today()
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    char szDate[16];
+    snprintf(szDate, sizeof szDate, "%04u-%02u-%02u", st.wYear, st.wMonth, st.wDay);
+    return szDate;
+}
+
+// A deployment tool's line: the destination with forward slashes and a
+// trailing backslash, the log relative to the current directory. The log
+// names when, by whom and with what rights the run was started, and the
+// full paths it resolved.
 TEST_F(Install, SilentInstallWithALog)
 {
     std::string medium = MakeMedium("silent", "2");
     ASSERT_FALSE(medium.empty()) << "mkmedium failed";
     std::string log = medium + "\\Setup log.txt";
-    CSilentRun run = RunSilently(medium + "\\Setup.exe", "/s -Log=\"" + log + "\"");
+    CSilentRun run =
+        RunSilently(medium + "\\Setup.exe", "/s /NoRestart /Dir=C:/Tilewright/ -Log=\"Setup log.txt\"", medium.c_str());
     EXPECT_EQ(0, run.nExitCode);
     EXPECT_FALSE(run.bWindowShown) << "a silent run showed a window";
     ExpectInstalled();
@@ -244,8 +287,10 @@ TEST_F(Install, SilentInstallWithALog)
     std::vector<BYTE> bytes = ReadBytes(log);
     std::string text(bytes.begin(), bytes.end());
     for (const std::string& line :
-         {std::string("start: ") + medium + "\\Setup.exe, version ", std::string("command line: /s -Log="),
-          std::string("loaded: Tilewright, "), std::string("destination: C:\\Tilewright (proposed)"),
+         {std::string("start: ") + medium + "\\Setup.exe, version ", ", " + Today() + " ",
+          ", user " + UserName() + ", elevated, command line: /s /NoRestart /Dir=C:/Tilewright/ -Log=",
+          "ms  log: " + log + "\r\n", std::string("loaded: Tilewright, "),
+          std::string("destination: C:\\Tilewright (from the command line)"),
           std::string("program folder: Tilewright (proposed)"),
           std::string("file copied: C:\\Tilewright\\Mapsmith.exe ("),
           std::string("registry written: HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\App "
@@ -257,6 +302,27 @@ TEST_F(Install, SilentInstallWithALog)
           std::string("final message: The Setup was completed successfully."), std::string("end: exit code 0, ")})
         EXPECT_NE(std::string::npos, text.find(line)) << "the log lacks \"" << line << "\"";
     EXPECT_NE(std::string::npos, text.find(" ms  end: ")) << "each line starts with its milliseconds";
+
+    // Without /LOG a silent run logs to a new file of the temporary
+    // directory, never over an earlier one.
+    std::map<std::string, DWORD> before = DefaultLogs();
+    run = RunSilently(medium + "\\Setup.exe", "/S /DIR=Tilewright");
+    EXPECT_EQ(1639, run.nExitCode) << "a destination without drive";
+    std::map<std::string, DWORD> after = DefaultLogs();
+    std::string made;
+    for (const auto& entry : after) {
+        if (!before.count(entry.first))
+            made = entry.first;
+        else
+            EXPECT_EQ(before[entry.first], entry.second) << "a silent run wrote over " << entry.first;
+    }
+    ASSERT_EQ(before.size() + 1, after.size()) << "no new log in " << TempDirectory();
+    EXPECT_EQ("Tilewright Setup " + Today() + " ", made.substr(0, 28)) << made;
+    bytes = ReadBytes(TempDirectory() + made);
+    text.assign(bytes.begin(), bytes.end());
+    for (const std::string& line : {"ms  log: " + TempDirectory() + made + "\r\n",
+                                    std::string("ms  refused: Tilewright is no destination on a local drive\r\n")})
+        EXPECT_NE(std::string::npos, text.find(line)) << "the default log lacks \"" << line << "\" in:\n" << text;
 }
 
 // Administrators copy the disks of a medium into folders "disk1", "disk2",

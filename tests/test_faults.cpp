@@ -63,8 +63,10 @@ std::map<std::string, std::string> TakeState(const std::string& dest)
             << fd.ftLastWriteTime.dwLowDateTime;
         state[std::string("system\\") + fd.cFileName] = out.str();
     });
+    // A silent run without /LOG leaves its log there on purpose.
     ForEachEntry(TempDir(), [&state](const WIN32_FIND_DATAA& fd) {
-        state[std::string("temp\\") + fd.cFileName] = "";
+        if (std::string(fd.cFileName).rfind("Tilewright Setup ", 0) != 0)
+            state[std::string("temp\\") + fd.cFileName] = "";
     });
     for (const auto& key : TOUCHED_KEYS)
         kit::ListKey(key.first, key.second, "registry\\" + key.second, state);
@@ -481,7 +483,15 @@ TEST_F(Faults, SilentRefusalsAndFailures)
     std::string crashing = "\"" + BuildPath("tools\\payload\\payload_reg_crash.dll") + "\"";
     std::string scratchKey = std::string(KEY_SCRATCH_PARENT) + "\\faults";
     std::string scratch = "\"HKEY_LOCAL_MACHINE\\" + scratchKey + "\"";
-    auto holdMutex = [&] { hMutex = CreateMutexA(nullptr, FALSE, "MessageCode.SetupInstance"); };
+    // The first copy of the setup, held by the test: the mutex in the global
+    // namespace, and its log, open for writing as the setup keeps it.
+    auto holdMutex = [&] { hMutex = CreateMutexA(nullptr, FALSE, "Global\\MessageCode.SetupInstance"); };
+    std::string firstLog = TempDir() + "first copy.log";
+    const std::vector<BYTE> firstLines = {'0', ' ', 'm', 's', ' ', 's', 't', 'a', 'r', 't', '\r', '\n'};
+    auto holdMutexAndLog = [&] {
+        holdMutex();
+        hHeld = CreateFileA(firstLog.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
     auto holdMutexAndScratch = [&] {
         holdMutex();
         CreateRegKey(HKEY_LOCAL_MACHINE, scratchKey.c_str());
@@ -489,7 +499,9 @@ TEST_F(Faults, SilentRefusalsAndFailures)
     const CCase cases[] = {
         {"silent: an unknown switch", "/S /Quiet", 1639, [] {}, [] {}},
         {"silent: a destination without drive", "/S /DIR=Tilewright", 1639, [] {}, [] {}},
-        {"silent: a log that cannot be made", "/S /LOG=C:\\no\\such\\folder\\setup.log", 1639, [] {}, [] {}},
+        {"silent: a quote left open, /S inside it", "/DIR=\"C:\\Tilewright /S", 1639, [] {}, [] {}},
+        {"silent: the usage text", "/S /?", 0, [] {}, [] {}},
+        {"silent: a log that cannot be made", "/S /LOG=C:\\no\\such\\folder\\setup.log", 1622, [] {}, [] {}},
         {"silent: another application in the destination", "/S", 145,
          [] {
              CreateDirectoryA(INSTALL_DEST, nullptr);
@@ -518,6 +530,8 @@ TEST_F(Faults, SilentRefusalsAndFailures)
          },
          [] {}, "Setup.inf cannot be read: error "},
         {"silent: another setup running", "/S", 1618, [] {}, holdMutex},
+        {"silent: another setup running with the same log", "/S \"/LOG=" + firstLog + "\"", 1618,
+         [&] { WriteBytes(firstLog, firstLines); }, holdMutexAndLog},
         // The switch the setup starts itself with to register a library
         // loads only a library named by full path, redirects the keys only
         // to a scratch key of the form the setup makes, and shows nothing
@@ -553,6 +567,8 @@ TEST_F(Faults, SilentRefusalsAndFailures)
             DeleteFileA(logPath.c_str());
         }
     }
+    EXPECT_EQ(firstLines, ReadBytes(firstLog)) << "a second copy changed the first copy's log";
+    DeleteFileA(firstLog.c_str());
 }
 
 // A logoff or shutdown is refused by every window the setup shows while it

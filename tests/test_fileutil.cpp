@@ -1,6 +1,7 @@
 // File-system helpers over the real Wine file system and drives.
 #include "AccessRights.h"
 
+#include "model/SetupChoices.h"
 #include "platform/FileUtil.h"
 #include "platform/SecurityDescriptor.h"
 
@@ -308,6 +309,19 @@ TEST(DestinationPath, RefusedForms)
         EXPECT_FALSE(IsValidDestinationPath(psz)) << "\"" << psz << "\" must be refused";
     std::string tooLong = "C:\\" + std::string(258, 'x');
     EXPECT_FALSE(IsValidDestinationPath(tooLong.c_str())) << "261 characters are too many";
+}
+
+// Deployment tools write a destination with forward slashes, or with a
+// trailing backslash; it is read in the form the destination page makes,
+// and the page's rule then judges it.
+TEST(DestinationPath, GivenFormsAreReadAsThePageWritesThem)
+{
+    EXPECT_STREQ("C:\\Tilewright", MakeDestinationPath("C:/Tilewright/"));
+    EXPECT_STREQ("C:\\Tile\\wright", MakeDestinationPath(" C:\\Tile/wright\\ "));
+    EXPECT_STREQ("C:", MakeDestinationPath("C:\\")) << "the root is the page's \"C:\"";
+    EXPECT_STREQ("C:\\a\\", MakeDestinationPath("C:\\a\\\\")) << "only one trailing backslash is dropped";
+    EXPECT_FALSE(IsValidDestinationPath(MakeDestinationPath("C:\\a\\\\")));
+    EXPECT_STREQ("D:\\Tilewright", MakeDestinationPath('D', " \\Tilewright "));
 }
 
 TEST_F(FileUtilTest, TempNameTakesTheFirstFreeNumber)

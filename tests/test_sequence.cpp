@@ -1,5 +1,6 @@
 // The setup sequence: every engine result leads to its call order, its
 // messages and its final box. The engine and the windows are scripted here.
+#include "app/CommandLine.h"
 #include "app/SetupSequence.h"
 
 #include <gtest/gtest.h>
@@ -295,6 +296,44 @@ TEST(SetupSequence, FailedSaveRollsBackWithTheStatusBoxStillUp)
                   "\r\nand 2 more\r\n\r\nClose the programs that use them and start the Setup again: it will put "
                   "them back.",
               held.log.back());
+}
+
+// The command line as deployment tools write it: quoted values, any case,
+// "-" for "/", and the switch they pass to every installer.
+TEST(CommandLine, DeploymentToolLinesAreRead)
+{
+    CCommandLine line;
+    ASSERT_TRUE(line.Parse("-s /norestart /Dir=\"C:\\Program Files\\Tilewright\" \"/LOG=C:\\a b.log\"  "))
+        << line.m_strError;
+    EXPECT_TRUE(line.m_bSilent);
+    EXPECT_FALSE(line.m_bUsage);
+    EXPECT_STREQ("C:\\Program Files\\Tilewright", line.m_strDir);
+    EXPECT_STREQ("C:\\a b.log", line.m_strLog);
+}
+
+// A bad line is refused whole; "/S" anywhere on it, even inside the quote
+// that is left open, keeps the refusal silent.
+TEST(CommandLine, BadLinesAreRefusedAndStaySilentWithS)
+{
+    struct {
+        const char* pszLine;
+        BOOL bSilent;
+        const char* pszError;
+    } const cases[] = {
+        {"/DIR=\"C:\\Tilewright /S", TRUE, "Unclosed quote: /DIR=C:\\Tilewright /S"},
+        {"/S \"/DIR=C:\\Tilewright", TRUE, "Unclosed quote: /DIR=C:\\Tilewright"},
+        {"/DIR=\"C:\\Tilewright", FALSE, "Unclosed quote: /DIR=C:\\Tilewright"},
+        {"/Quiet -s", TRUE, "Invalid argument: /Quiet"},
+        {"/S /LOG=a /LOG=b", TRUE, "Invalid value: /LOG=b"},
+        {"/DIR=", FALSE, "Invalid value: /DIR="},
+        {"\"/S\"x /x", FALSE, "Invalid argument: /Sx"},
+    };
+    for (const auto& c : cases) {
+        CCommandLine line;
+        EXPECT_FALSE(line.Parse(c.pszLine)) << c.pszLine;
+        EXPECT_EQ(c.bSilent, line.m_bSilent) << c.pszLine;
+        EXPECT_STREQ(c.pszError, line.m_strError) << c.pszLine;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "TestPaths.h"
 
 #include "framework/CWinApp.h"
+#include "model/SetupChoices.h"
 #include "platform/FileUtil.h"
 #include "platform/Progman.h"
 #include "tools/guidriver/GuiDriver.h"

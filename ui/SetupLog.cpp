@@ -2,6 +2,7 @@
 
 #include "engine/SetupMngr.h"
 #include "model/DataVolume.h"
+#include "platform/FileUtil.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -10,15 +11,10 @@ CSetupLog* g_pSetupLog = nullptr;
 
 const char LOG_WARNING_PREFIX[] = "warning: ";
 
-BOOL CSetupLog::Open(const char* pszPath)
-{
-    m_file.Attach(CreateFileA(pszPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    m_dwStart = GetTickCount();
-    return !m_file.IsEmpty();
-}
-
 namespace {
+// More logs of one day in one directory than anyone reads.
+const int MAX_LOGS_A_DAY = 999;
+
 // A message may hold line breaks (a box's text does); in the log it stays
 // one line that starts with its time, each run of breaks read as a blank.
 CString OnOneLine(const char* pszText)
@@ -33,6 +29,45 @@ CString OnOneLine(const char* pszText)
     }
     return strText;
 }
+}
+
+BOOL CSetupLog::Open(const char* pszPath)
+{
+    return Create(pszPath, CREATE_ALWAYS);
+}
+
+BOOL CSetupLog::OpenNew(const char* pszDir, const char* pszTitle)
+{
+    if (!*pszDir) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    for (int n = 1; n <= MAX_LOGS_A_DAY; ++n) {
+        CString strPath;
+        strPath.Format("%s\\%s %04u-%02u-%02u %03d.log", pszDir, pszTitle, st.wYear, st.wMonth, st.wDay, n);
+        if (Create(strPath, CREATE_NEW))
+            return TRUE;
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return FALSE;
+    }
+    return FALSE;
+}
+
+// The path the log names is the one the system resolved: a relative one is
+// read against the current directory of the moment.
+BOOL CSetupLog::Create(const char* pszPath, DWORD dwDisposition)
+{
+    m_file.Attach(CreateFileA(pszPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, dwDisposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (m_file.IsEmpty())
+        return FALSE;
+    m_strPath = GetFullPath(pszPath);
+    if (m_strPath.IsEmpty())
+        m_strPath = pszPath;
+    m_dwStart = GetTickCount();
+    return TRUE;
 }
 
 void CSetupLog::Write(const char* pszText)

@@ -11,6 +11,12 @@ public:
     // Creates the file, or empties it. FALSE with the system's code in the
     // last-error value.
     BOOL Open(const char* pszPath);
+    // Creates a new file "<title> <local date> <number>.log" in the
+    // directory, with the first number from 001 not taken: an existing log
+    // is never written over. FALSE as Open.
+    BOOL OpenNew(const char* pszDir, const char* pszTitle);
+    // The file's full path, once it is open.
+    const CString& GetPath() const { return m_strPath; }
     void Write(const char* pszText);
     // "error <code>: <the system's text for it>" after the text.
     void WriteError(const char* pszText, DWORD dwError);
@@ -19,7 +25,10 @@ public:
     int Warnings() const { return m_nWarnings; }
 
 private:
+    BOOL Create(const char* pszPath, DWORD dwDisposition);
+
     CFileHandle m_file;
+    CString m_strPath;
     DWORD m_dwStart = 0;
     int m_nWarnings = 0;
 };

@@ -5,6 +5,7 @@
 #include "WizardHost.h"
 
 #include "framework/CWinApp.h"
+#include "model/SetupChoices.h"
 #include "platform/FileUtil.h"
 
 IMPLEMENT_SERIAL(CMyPropertyPage2, CPropertyPage, 0xFFFF)
@@ -79,10 +80,7 @@ void CMyPropertyPage2::OnDriveChange()
 
 CString CMyPropertyPage2::TypedPath() const
 {
-    CString strPath;
-    strPath.Format("%c:%s", GetWizardEngine().DriveLetter(GetWizardEngine().m_nCurDrive),
-                   static_cast<const char*>(TrimBlanks(GetItemText(IDC_DESTDIR))));
-    return strPath;
+    return MakeDestinationPath(GetWizardEngine().DriveLetter(GetWizardEngine().m_nCurDrive), GetItemText(IDC_DESTDIR));
 }
 
 void CMyPropertyPage2::UpdatePathState()

@@ -4,26 +4,12 @@
 #include "QueryQuit.h"
 #include "WizardHost.h"
 
-#include "platform/FileUtil.h"
-#include "platform/Progman.h"
+#include "model/SetupChoices.h"
 
 #include <mbstring.h>
 
 
 IMPLEMENT_SERIAL(CMyPropertyPage3, CPropertyPage, 0xFFFF)
-
-namespace {
-// The command syntax's own separators, and the characters Program Manager
-// refuses in a group name.
-const char FOLDER_FORBIDDEN[] = "#%;/\\,()[]\"";
-}
-
-BOOL IsValidFolderName(const char* pszName)
-{
-    CString strName = TrimBlanks(pszName);
-    return !strName.IsEmpty() && strName.GetLength() < PROGMAN_GROUP_BUFFER &&
-           !ContainsAnyChar(strName, FOLDER_FORBIDDEN);
-}
 
 CMyPropertyPage3::CMyPropertyPage3() : CPropertyPage(IDD_FOLDER) {}
 
@@ -43,7 +29,7 @@ BOOL CMyPropertyPage3::OnSetActive()
 
 BOOL CMyPropertyPage3::OnWizardFinish()
 {
-    GetWizardEngine().SetProgramFolder(TrimBlanks(GetItemText(IDC_FOLDER)));
+    GetWizardEngine().SetProgramFolder(MakeFolderName(GetItemText(IDC_FOLDER)));
     return CPropertyPage::OnWizardFinish();
 }
 
@@ -71,7 +57,7 @@ void CMyPropertyPage3::FillGroupList()
 void CMyPropertyPage3::SelectMatchingGroup()
 {
     const CStringArray& groups = GetWizardEngine().m_groups;
-    CString strName = TrimBlanks(GetItemText(IDC_FOLDER));
+    CString strName = MakeFolderName(GetItemText(IDC_FOLDER));
     for (int i = 0; i < groups.GetSize(); ++i) {
         if (_mbsicmp(reinterpret_cast<const unsigned char*>(static_cast<const char*>(strName)),
                      reinterpret_cast<const unsigned char*>(static_cast<const char*>(groups[i]))) == 0) {

@@ -8,10 +8,6 @@
 
 class CMyPropertySheet;
 
-// A name the group commands can carry: not blank, no character the command
-// syntax or Program Manager refuses, and short enough for the command buffer.
-BOOL IsValidFolderName(const char* pszName);
-
 class CMyPropertyPage3 : public CPropertyPage {
     DECLARE_SERIAL(CMyPropertyPage3)
 public:
