@@ -225,12 +225,16 @@ BOOL CSetupMngr::UpdateSystem()
     if (WriteKeyValues(*this, keys.m_strAppPathKey, nullptr, keys.m_strMainPath, "Path", m_strDestDir)
         != ERROR_SUCCESS)
         return FALSE;
-    // The uninstall command is a command line that the system and
-    // deployment tools run: its path is quoted, as the destination may
-    // hold a space.
+    // The uninstall commands are command lines that the system and
+    // deployment tools run: the path is quoted, as the destination may
+    // hold a space. Deployment tools run the quiet one unattended.
+    CString strUninstallCommand = "\"" + m_strDestDir + "\\Uninst.exe\"";
     if (WriteKeyValues(*this, keys.m_strUninstallKey, "DisplayName", m_strProductName, "UninstallString",
-                       "\"" + m_strDestDir + "\\Uninst.exe\"")
+                       strUninstallCommand)
             != ERROR_SUCCESS
+        || WriteString(*this, HKEY_LOCAL_MACHINE, keys.m_strUninstallKey, "QuietUninstallString",
+                       strUninstallCommand + " /S")
+               != ERROR_SUCCESS
         || !DescribeProduct(*this, keys))
         return FALSE;
 

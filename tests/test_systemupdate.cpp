@@ -146,6 +146,7 @@ TEST_F(SystemUpdate, FreshMachineGetsEveryEntry)
     ExpectText(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", m_dest.Path());
     ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", PRODUCT);
     ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString", "\"" + (m_dest / "Uninst.exe") + "\"");
+    ExpectText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "QuietUninstallString", "\"" + (m_dest / "Uninst.exe") + "\" /S");
     EXPECT_EQ(1u, SharedCount(m_sys / "tilew32.ocx"));
     EXPECT_EQ(1u, SharedCount(m_sys / "tilehelp.dll"));
     ExpectText(HKEY_CLASSES_ROOT, DOC_TYPE_KEY, nullptr, "Tilewright Resource");

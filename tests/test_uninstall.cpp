@@ -6,6 +6,8 @@
 #include "DesktopHelpers.h"
 #include "InstallRun.h"
 
+#include "ui/InstanceMutex.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +19,7 @@ namespace {
 const char UNINSTALLER[] = "C:\\Tilewright\\Uninst.exe";
 // The uninstall command the setup writes: the uninstaller's path, quoted.
 const char UNINSTALL_COMMAND[] = "\"C:\\Tilewright\\Uninst.exe\"";
+const char QUIET_UNINSTALL_COMMAND[] = "\"C:\\Tilewright\\Uninst.exe\" /S";
 const char SETUP_INF[] = "C:\\Tilewright\\Setup.inf";
 const char MSG_CONFIRM[] = "Do you want to remove Tilewright and all of its components from this computer?";
 const char MSG_DONE[] = "Tilewright has been removed from this computer.";
@@ -84,6 +87,34 @@ std::string Joined(const std::vector<std::string>& lines)
     return text;
 }
 
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The uninstaller run as deployment tools run it, with a log: the log's
+// text goes to text ("" without one), and the log file goes.
+CSilentRun UninstallSilently(const std::string& args, std::string& text)
+{
+    char szTemp[MAX_PATH];
+    GetTempPathA(MAX_PATH, szTemp);
+    std::string log = std::string(szTemp) + "uninstall log.txt";
+    DeleteFileA(log.c_str());
+    CSilentRun run = RunSilently(UNINSTALLER, args + " /LOG=\"" + log + "\"");
+    text = ReadText(log);
+    DeleteFileA(log.c_str());
+    return run;
+}
+
+void ExpectLogHas(const char* pszCase, const std::string& text, const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines)
+        EXPECT_NE(std::string::npos, text.find(line)) << pszCase << ": the log lacks \"" << line << "\" in:\n" << text;
+}
+
 // --- The machine state the setup touches ---------------------------------
 
 void ListFiles(const std::string& dir, bool bRecursive, std::vector<std::string>& out)
@@ -149,6 +180,36 @@ std::vector<std::string> Without(const std::vector<std::string>& a, const std::v
     return out;
 }
 
+// Whether the snapshot sees an install made since before: its main
+// program, its keys and the shared count it raised.
+::testing::AssertionResult SeesTheInstall(const std::vector<std::string>& before)
+{
+    std::vector<std::string> installed = Without(Snapshot(), before);
+    for (const std::string& expected :
+         std::vector<std::string>{"file C:\\Tilewright\\Mapsmith.exe", "key   HKCR\\Mapsmith.Document",
+                                  "key   HKCR\\" + std::string(KEY_CONTROL_CLSID),
+                                  "value HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs [" + SharedLibrary() + "] = 1"})
+        if (std::none_of(installed.begin(), installed.end(),
+                         [&](const std::string& line) { return line.rfind(expected, 0) == 0; }))
+            return ::testing::AssertionFailure()
+                   << "the snapshot does not see the install: no " << expected << " in\n" << Joined(installed);
+    return ::testing::AssertionSuccess();
+}
+
+void ExpectMachineAsBefore(const std::vector<std::string>& before)
+{
+    std::vector<std::string> after = Snapshot();
+    // Parent keys that the setup's value writes created, and that nothing
+    // of this product owns.
+    std::vector<std::string> allowed = {
+        "key   HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+    };
+    std::vector<std::string> extra = Without(Without(after, before), allowed);
+    std::vector<std::string> missing = Without(before, after);
+    EXPECT_TRUE(extra.empty()) << "left behind by install and uninstall:\n" << Joined(extra);
+    EXPECT_TRUE(missing.empty()) << "gone that was there before the install:\n" << Joined(missing);
+}
+
 // --- Install information --------------------------------------------------
 
 bool LoadInfo(const std::string& path, CInstallMngr& info)
@@ -179,14 +240,6 @@ std::vector<std::string> InfoFiles(CInstallMngr& info)
 CDirNode* AppNode(CInstallMngr& info)
 {
     return info.m_root.children.GetAt(info.m_root.children.GetHeadPosition());
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // Install information with one more file record, in the application
@@ -293,13 +346,7 @@ TEST_F(Uninstall, RoundTripLeavesTheMachineAsBefore)
     std::string medium = MakeMedium("uninst", "2");
     std::vector<std::string> before = Snapshot();
     Install(medium);
-    std::vector<std::string> installed = Without(Snapshot(), before);
-    for (const std::string& expected :
-         std::vector<std::string>{"file C:\\Tilewright\\Mapsmith.exe", "key   HKCR\\Mapsmith.Document", "key   HKCR\\" + std::string(KEY_CONTROL_CLSID),
-          "value HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs [" + SharedLibrary() + "] = 1"})
-        ASSERT_NE(installed.end(), std::find_if(installed.begin(), installed.end(),
-                                                [&](const std::string& line) { return line.rfind(expected, 0) == 0; }))
-            << "the snapshot does not see the install: no " << expected << " in\n" << Joined(installed);
+    ASSERT_TRUE(SeesTheInstall(before));
     ASSERT_EQ(UNINSTALL_COMMAND, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
     // The unquoted uninstall command of earlier setups, and the open command
     // with the quoted long path of a drive without short names, are this
@@ -313,17 +360,7 @@ TEST_F(Uninstall, RoundTripLeavesTheMachineAsBefore)
     EXPECT_EQ(MSG_CONFIRM, run.boxes[0]);
     ExpectCompleteRun(run, INSTALL_DEST, MSG_DONE);
     m_desktopHelpers.End(nullptr);
-
-    std::vector<std::string> after = Snapshot();
-    // Parent keys that the setup's value writes created, and that nothing
-    // of this product owns.
-    std::vector<std::string> allowed = {
-        "key   HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
-    };
-    std::vector<std::string> extra = Without(Without(after, before), allowed);
-    std::vector<std::string> missing = Without(before, after);
-    EXPECT_TRUE(extra.empty()) << "left behind by install and uninstall:\n" << Joined(extra);
-    EXPECT_TRUE(missing.empty()) << "gone that was there before the install:\n" << Joined(missing);
+    ExpectMachineAsBefore(before);
 }
 
 TEST_F(Uninstall, SharedLibraryStaysUntilTheLastProductGoes)
@@ -443,6 +480,17 @@ TEST_F(Uninstall, FileInUseIsReportedAndASecondRunFinishes)
     ASSERT_TRUE(LoadInfo(SETUP_INF, left)) << "the install information of what is left cannot be read";
     EXPECT_EQ(std::vector<std::string>{held}, InfoFiles(left)) << "Setup.inf should list just what is left";
 
+    // Unattended, the same outcome is told by the exit code and the log.
+    std::string text;
+    CSilentRun silent = UninstallSilently("/S", text);
+    EXPECT_EQ(1603, silent.nExitCode);
+    EXPECT_FALSE(silent.bWindowShown) << "the silent uninstall showed a window";
+    ExpectLogHas("a file in use", text,
+                 {"file left: " + held + ": error 32: ", "stays: " + held, "end: exit code 1603, "});
+    EXPECT_TRUE(Exists(UNINSTALLER)) << "the uninstaller must stay while something is left";
+    EXPECT_EQ(QUIET_UNINSTALL_COMMAND, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "QuietUninstallString"))
+        << "the Uninstall entry must stay whole while something is left";
+
     holder.Release();
     ExpectCompleteRun(RunUninstaller(UNINSTALLER), INSTALL_DEST, MSG_DONE);
     EXPECT_EQ("<no key>", RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "UninstallString"));
@@ -524,6 +572,60 @@ TEST_F(Uninstall, NoToTheQuestionRemovesNothing)
     EXPECT_EQ(0, run.nExitCode);
     EXPECT_EQ(std::vector<std::string>{MSG_CONFIRM}, run.boxes) << "the question alone, then nothing";
     ExpectStillInstalled("answered No");
+}
+
+// Deployment tools install with /S and remove with the Uninstall entry's
+// quiet command: no window at any time, the machine as before, and a log
+// of the removal. A bad command line, and a setup running beside it, are
+// refused first, without a window and without removing anything.
+TEST_F(Uninstall, RoundTripUnattendedWithALog)
+{
+    std::string medium = MakeMedium("uninst", "2");
+    ASSERT_FALSE(medium.empty()) << "mkmedium failed";
+    std::vector<std::string> before = Snapshot();
+    CSilentRun install = RunSilently(medium + "\\Setup.exe", "/S");
+    ASSERT_EQ(0, install.nExitCode) << "the silent install failed";
+    EXPECT_FALSE(install.bWindowShown) << "the silent install showed a window";
+    m_desktopHelpers.End("explorer.exe");
+    ASSERT_TRUE(SeesTheInstall(before));
+    ASSERT_EQ(QUIET_UNINSTALL_COMMAND, RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "QuietUninstallString"));
+
+    // An unknown switch, a repeated one, one without its value.
+    const std::vector<std::pair<const char*, const char*>> badLines = {
+        {"/S /QUIET", "/QUIET"}, {"-s /S", "/S"}, {"/LOG= /S", "/LOG="}};
+    std::string text;
+    CSilentRun refused;
+    for (const auto& bad : badLines) {
+        refused = UninstallSilently(bad.first, text);
+        EXPECT_EQ(1639, refused.nExitCode) << bad.first;
+        EXPECT_FALSE(refused.bWindowShown) << bad.first << ": a window for a bad command line with /S";
+        ExpectLogHas(bad.first, text,
+                     {"start: ", std::string("refused: Invalid argument: ") + bad.second, "end: exit code 1639, "});
+    }
+    {
+        CKernelHandle running(CreateMutexA(nullptr, TRUE, SETUP_INSTANCE_MUTEX));
+        ASSERT_FALSE(running.IsEmpty()) << "error " << GetLastError();
+        refused = UninstallSilently("/S", text);
+        ReleaseMutex(running);
+    }
+    EXPECT_EQ(1618, refused.nExitCode) << text;
+    EXPECT_FALSE(refused.bWindowShown) << "a window while a setup runs";
+    ExpectStillInstalled("refused");
+
+    CSilentRun run = UninstallSilently("/S", text);
+    EXPECT_EQ(0, run.nExitCode) << text;
+    EXPECT_FALSE(run.bWindowShown) << "the silent uninstall showed a window";
+    EXPECT_TRUE(WaitForGone(INSTALL_DEST)) << INSTALL_DEST << " is still there after the uninstall";
+    m_desktopHelpers.End(nullptr);
+    ExpectMachineAsBefore(before);
+    EXPECT_EQ("<no key>", RegString(HKEY_LOCAL_MACHINE, KEY_UNINSTALL, "QuietUninstallString"));
+    ExpectLogHas("removed", text,
+                 {"start: C:\\Tilewright\\Uninst.exe, command line: ", "loaded: Tilewright, ",
+                  "file removed: C:\\Tilewright\\Mapsmith.exe", "library unregistered: C:\\Tilewright\\Tilewrig.ocx",
+                  "shared count removed: " + SharedLibrary(),
+                  "registry removed: HKEY_LOCAL_MACHINE\\" + std::string(KEY_UNINSTALL),
+                  "install information deleted: " + std::string(SETUP_INF),
+                  "message: Tilewright has been removed from this computer.", "end: exit code 0, "});
 }
 
 // The group may have existed and hold another product's item; a library in

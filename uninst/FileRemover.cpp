@@ -5,6 +5,7 @@
 #include "framework/SystemLibraries.h"
 #include "platform/FileUtil.h"
 #include "platform/Registry.h"
+#include "ui/SetupLog.h"
 
 #include <ole2.h>
 
@@ -20,14 +21,23 @@ typedef HRESULT(STDAPICALLTYPE* PFNDLLUNREGISTERSERVER)();
 // the same, as the registration then points at nothing.
 void Unregister(const char* pszPath)
 {
-    if (FAILED(OleInitialize(nullptr)))
+    HRESULT hr = OleInitialize(nullptr);
+    if (FAILED(hr)) {
+        LogFormat("library not unregistered: %s: OLE did not start (0x%08lx)", pszPath,
+                  static_cast<unsigned long>(hr));
         return;
+    }
     HMODULE hLibrary = LoadLibraryBesideItsDependencies(pszPath);
     if (hLibrary) {
         FARPROC pfnEntry = GetProcAddress(hLibrary, "DllUnregisterServer");
-        if (pfnEntry)
-            reinterpret_cast<PFNDLLUNREGISTERSERVER>(reinterpret_cast<void (*)()>(pfnEntry))();
+        if (pfnEntry) {
+            hr = reinterpret_cast<PFNDLLUNREGISTERSERVER>(reinterpret_cast<void (*)()>(pfnEntry))();
+            LogFormat(SUCCEEDED(hr) ? "library unregistered: %s" : "library did not unregister: %s (0x%08lx)",
+                      pszPath, static_cast<unsigned long>(hr));
+        }
         FreeLibrary(hLibrary);
+    } else {
+        LogLine(CString("library not unregistered: ") + pszPath + ": it does not load", GetLastError());
     }
     OleUninitialize();
 }
@@ -91,7 +101,19 @@ void CFileRemover::RemoveChildren(CDirNode& node, const CString& strDir)
 BOOL CFileRemover::RemoveSubdirectory(CDirNode& node, const CString& strDir)
 {
     RemoveNode(node, strDir);
-    return IsEmptyNode(node) && (!m_bInDestination || RemoveDirectoryA(strDir) || IsGone(GetLastError()));
+    if (!IsEmptyNode(node))
+        return FALSE;
+    if (!m_bInDestination)
+        return TRUE;
+    if (RemoveDirectoryA(strDir)) {
+        LogFormat("directory removed: %s", static_cast<const char*>(strDir));
+        return TRUE;
+    }
+    DWORD dwError = GetLastError();
+    if (IsGone(dwError))
+        return TRUE;
+    LogLine("directory left: " + strDir, dwError);
+    return FALSE;
 }
 
 // Whoever could put a link where the tree has a directory could point it
@@ -101,8 +123,12 @@ BOOL CFileRemover::RemoveSubdirectory(CDirNode& node, const CString& strDir)
 // into the tree does.
 void CFileRemover::RemoveLink(const CString& strLink)
 {
-    if (m_bInDestination)
-        RemoveDirectoryA(strLink);
+    if (!m_bInDestination)
+        return;
+    if (RemoveDirectoryA(strLink))
+        LogFormat("link removed, not followed: %s", static_cast<const char*>(strLink));
+    else
+        LogLine("link left, not followed: " + strLink, GetLastError());
 }
 
 void CFileRemover::RemoveFiles(CDirNode& node)
@@ -130,7 +156,11 @@ BOOL CFileRemover::RemoveFile(const CInstalledFile& file)
 {
     if (file.m_dwFlags & FILE_SHARED)
         return ReleaseShared(file);
-    return !m_bInDestination || DeleteInstalled(file);
+    if (m_bInDestination)
+        return DeleteInstalled(file);
+    LogFormat("file kept: %s: outside the destination and not counted as shared",
+              static_cast<const char*>(file.m_strPath));
+    return TRUE;
 }
 
 // Without a count nobody can say who else uses the library: it stays.
@@ -142,17 +172,31 @@ BOOL CFileRemover::ReleaseShared(const CInstalledFile& file)
     if (IsReleased(file.m_strPath))
         return TRUE;
     m_releasedFiles.Add(file.m_strPath);
+    const char* pszPath = file.m_strPath;
     DWORD dwCount = 0;
-    LONG lResult = GetRegDword(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, file.m_strPath, dwCount);
-    if (lResult == ERROR_FILE_NOT_FOUND)
+    LONG lResult = GetRegDword(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, pszPath, dwCount);
+    if (lResult == ERROR_FILE_NOT_FOUND) {
+        LogFormat("file kept: %s: shared, without a count", pszPath);
         return TRUE;
-    if (lResult != ERROR_SUCCESS)
-        return FALSE;
-    if (dwCount > 1)
-        return SetRegDword(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, file.m_strPath, dwCount - 1)
-               == ERROR_SUCCESS;
-    return DeleteInstalled(file)
-           && DeleteRegValue(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, file.m_strPath) == ERROR_SUCCESS;
+    }
+    if (lResult == ERROR_SUCCESS && dwCount > 1) {
+        lResult = SetRegDword(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, pszPath, dwCount - 1);
+        if (lResult == ERROR_SUCCESS) {
+            LogFormat("file kept: %s: shared, its count lowered to %lu", pszPath,
+                      static_cast<unsigned long>(dwCount - 1));
+            return TRUE;
+        }
+    } else if (lResult == ERROR_SUCCESS) {
+        if (!DeleteInstalled(file))
+            return FALSE;
+        lResult = DeleteRegValue(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, pszPath);
+        if (lResult == ERROR_SUCCESS) {
+            LogFormat("shared count removed: %s", pszPath);
+            return TRUE;
+        }
+    }
+    LogLine(CString("file left: ") + pszPath + ": its shared count", static_cast<DWORD>(lResult));
+    return FALSE;
 }
 
 // Records name files by full path; the file system ignores case.
@@ -167,12 +211,22 @@ BOOL CFileRemover::IsReleased(const CString& strPath) const
 BOOL CFileRemover::DeleteInstalled(const CInstalledFile& file)
 {
     DWORD dwExists = CheckFileExists(file.m_strPath);
-    if (IsGone(dwExists))
+    if (IsGone(dwExists)) {
+        LogFormat("file already gone: %s", static_cast<const char*>(file.m_strPath));
         return TRUE;
+    }
     if ((file.m_dwFlags & FILE_REGISTER) && dwExists == ERROR_SUCCESS)
         Unregister(file.m_strPath);
     // A read-only file is the product's as well; should the attribute not
     // clear, the deletion fails and says so.
     SetFileAttributesA(file.m_strPath, FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileA(file.m_strPath) || IsGone(GetLastError());
+    if (DeleteFileA(file.m_strPath)) {
+        LogFormat("file removed: %s", static_cast<const char*>(file.m_strPath));
+        return TRUE;
+    }
+    DWORD dwError = GetLastError();
+    if (IsGone(dwError))
+        return TRUE;
+    LogLine("file left: " + file.m_strPath, dwError);
+    return FALSE;
 }

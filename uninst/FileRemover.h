@@ -6,6 +6,7 @@
 // through its shared count, and no directory goes: what the install
 // information names there may have been on the machine before, and the
 // information itself lies where others may have changed it.
+// What becomes of each file, directory and shared count goes to the log.
 #pragma once
 
 #include "model/InstallMngr.h"

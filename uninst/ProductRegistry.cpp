@@ -2,6 +2,7 @@
 
 #include "platform/FileUtil.h"
 #include "platform/Registry.h"
+#include "ui/SetupLog.h"
 
 namespace {
 const char KEY_APP_PATHS[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
@@ -24,6 +25,16 @@ CString Quoted(const CString& strPath)
 {
     return "\"" + strPath + "\"";
 }
+
+const char* RootName(HKEY hRoot)
+{
+    return hRoot == HKEY_CLASSES_ROOT ? "HKEY_CLASSES_ROOT" : "HKEY_LOCAL_MACHINE";
+}
+
+void LogKept(HKEY hRoot, const char* pszKey)
+{
+    LogFormat("registry kept: %s\\%s: missing, or another installation's", RootName(hRoot), pszKey);
+}
 }
 
 CProductRegistry::CProductRegistry(const CInstallMngr& info)
@@ -42,18 +53,24 @@ BOOL CProductRegistry::RemoveOwnedEntries() const
     BOOL bOk = TRUE;
     if (PointsHere(HKEY_LOCAL_MACHINE, m_strAppPathKey, nullptr, {m_strMainPath}))
         bOk = RemoveKey(HKEY_LOCAL_MACHINE, m_strAppPathKey);
+    else
+        LogKept(HKEY_LOCAL_MACHINE, m_strAppPathKey);
     // A long path that holds a space is written quoted; earlier setups
     // wrote it as it is.
     if (!PointsHere(HKEY_CLASSES_ROOT, m_strOpenCommandKey, nullptr,
                     {ShortPath(m_strMainPath) + OPEN_ARGUMENT, Quoted(m_strMainPath) + OPEN_ARGUMENT,
-                     m_strMainPath + OPEN_ARGUMENT}))
+                     m_strMainPath + OPEN_ARGUMENT})) {
+        LogKept(HKEY_CLASSES_ROOT, m_strDocType);
         return bOk;
+    }
     bOk = RemoveKey(HKEY_CLASSES_ROOT, m_strDocType) && bOk;
     // Another program may have taken the extension over since.
     CString strExtType;
     if (GetRegString(HKEY_CLASSES_ROOT, m_strExtKey, nullptr, strExtType) == ERROR_SUCCESS
         && strExtType.CompareNoCase(m_strDocType) == 0)
         bOk = RemoveKey(HKEY_CLASSES_ROOT, m_strExtKey) && bOk;
+    else
+        LogKept(HKEY_CLASSES_ROOT, m_strExtKey);
     return bOk;
 }
 
@@ -62,8 +79,10 @@ BOOL CProductRegistry::RemoveOwnedEntries() const
 BOOL CProductRegistry::RemoveUninstallEntry() const
 {
     if (!PointsHere(HKEY_LOCAL_MACHINE, m_strUninstallKey, "UninstallString",
-                    {Quoted(m_strUninstaller), m_strUninstaller}))
+                    {Quoted(m_strUninstaller), m_strUninstaller})) {
+        LogKept(HKEY_LOCAL_MACHINE, m_strUninstallKey);
         return TRUE;
+    }
     return RemoveKey(HKEY_LOCAL_MACHINE, m_strUninstallKey);
 }
 
@@ -82,5 +101,11 @@ BOOL CProductRegistry::PointsHere(HKEY hRoot, const char* pszKey, const char* ps
 BOOL CProductRegistry::RemoveKey(HKEY hRoot, const char* pszKey)
 {
     LONG lResult = DeleteRegKeyTree(hRoot, pszKey);
+    CString strKey;
+    strKey.Format("%s\\%s", RootName(hRoot), pszKey);
+    if (lResult == ERROR_SUCCESS)
+        LogFormat("registry removed: %s", static_cast<const char*>(strKey));
+    else if (lResult != ERROR_FILE_NOT_FOUND)
+        LogLine("registry left: " + strKey, static_cast<DWORD>(lResult));
     return lResult == ERROR_SUCCESS || lResult == ERROR_FILE_NOT_FOUND;
 }

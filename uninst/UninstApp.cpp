@@ -3,8 +3,11 @@
 #include "SelfDelete.h"
 #include "Uninstaller.h"
 
+#include "framework/CHandle.h"
 #include "model/TrackedAlloc.h"
 #include "platform/FileUtil.h"
+#include "ui/InstanceMutex.h"
+#include "ui/SetupLog.h"
 
 #include <commctrl.h>
 
@@ -14,6 +17,9 @@
 namespace {
 // The one application object, constructed before the entry code runs.
 CUninstApp theApp;
+
+const char MSG_NO_LOG[] = "The log %s cannot be created.";
+const char MSG_RUNNING[] = "A setup or an uninstall is running. Start the uninstall again once it has ended.";
 }
 
 // The install information's blocks are freed once its owner is gone.
@@ -27,8 +33,75 @@ BOOL CUninstApp::InitInstance()
     }
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
-    CString strExe = GetModulePath();
-    if (!strExe.IsEmpty())
-        CUninstaller(strExe).Run();
+    CUninstCommandLine commandLine;
+    BOOL bValid = commandLine.Parse(__argc, __argv);
+    m_bSilent = commandLine.m_bSilent;
+    CSetupLog log;
+    if (!commandLine.m_strLog.IsEmpty()) {
+        if (!log.Open(commandLine.m_strLog)) {
+            CString strText;
+            strText.Format(MSG_NO_LOG, static_cast<const char*>(commandLine.m_strLog));
+            Refuse(strText, MB_OK | MB_ICONHAND);
+            m_nExitCode = bValid ? UNINST_EXIT_NO_LOG : UNINST_EXIT_BAD_COMMAND_LINE;
+            return FALSE;
+        }
+        g_pSetupLog = &log;
+    }
+    DWORD dwStart = GetTickCount();
+    LogFormat("start: %s, command line: %s", static_cast<const char*>(GetModulePath()), GetCommandLineA());
+    if (bValid) {
+        m_nExitCode = Run(commandLine);
+    } else {
+        LogFormat("refused: %s", static_cast<const char*>(commandLine.m_strError));
+        Refuse(commandLine.m_strError + "\r\n\r\n" + UninstUsage(), MB_OK | MB_ICONHAND);
+        m_nExitCode = UNINST_EXIT_BAD_COMMAND_LINE;
+    }
+    LogFormat("end: exit code %d, %lu ms", m_nExitCode, static_cast<unsigned long>(GetTickCount() - dwStart));
+    g_pSetupLog = nullptr;
     return FALSE;
+}
+
+// Neither a setup nor another uninstall runs beside this one. A mutex
+// that another user's copy holds cannot be opened at all.
+int CUninstApp::Run(const CUninstCommandLine& commandLine)
+{
+    CKernelHandle mutex(CreateMutexA(nullptr, FALSE, SETUP_INSTANCE_MUTEX));
+    DWORD dwError = GetLastError();
+    if (dwError == ERROR_ALREADY_EXISTS || (mutex.IsEmpty() && dwError == ERROR_ACCESS_DENIED)) {
+        LogLine("refused: a setup or an uninstall is running");
+        Refuse(MSG_RUNNING, MB_OK | MB_ICONSTOP);
+        return UNINST_EXIT_ALREADY_RUNNING;
+    }
+    if (mutex.IsEmpty()) {
+        LogLine("refused: the instance mutex cannot be created", dwError);
+        return UNINST_EXIT_FAILED;
+    }
+    int nExitCode = Uninstall();
+    // Run by a person, the removal ends with 0 whatever became of it, as
+    // it always has; its boxes have told the outcome.
+    return commandLine.m_bSilent ? nExitCode : UNINST_EXIT_SUCCESS;
+}
+
+int CUninstApp::Uninstall()
+{
+    CString strExe = GetModulePath();
+    if (strExe.IsEmpty()) {
+        LogLine("refused: the uninstaller's own path cannot be read", GetLastError());
+        return UNINST_EXIT_FAILED;
+    }
+    return CUninstaller(strExe, m_bSilent).Run();
+}
+
+// A refusal before anything is done: a box for a person; a silent run's
+// log has said why already.
+void CUninstApp::Refuse(const char* pszText, UINT nType)
+{
+    if (!m_bSilent)
+        CWinApp::DoMessageBox(pszText, nType);
+}
+
+int CUninstApp::DoMessageBox(const char* pszText, UINT nType)
+{
+    LogLine(CString("message: ") + pszText);
+    return m_bSilent ? IDOK : CWinApp::DoMessageBox(pszText, nType);
 }

@@ -1,7 +1,11 @@
 // The application object of Uninst.exe. Started without arguments it
-// uninstalls; started by itself with the finish switch, it is the copy
-// that removes the original's file at the end.
+// uninstalls after asking; with /S it asks nothing, shows nothing and ends
+// with an exit code; with /LOG it writes what it did. Started by itself
+// with the finish switch, it is the copy that removes the original's file
+// at the end.
 #pragma once
+
+#include "UninstCommandLine.h"
 
 #include "framework/CWinApp.h"
 
@@ -9,4 +13,15 @@ class CUninstApp : public CWinApp {
 public:
     CUninstApp();
     BOOL InitInstance() override;
+    int ExitInstance() override { return m_nExitCode; }
+    // A silent run shows no box: the text goes to its log.
+    int DoMessageBox(const char* pszText, UINT nType) override;
+
+private:
+    int Run(const CUninstCommandLine& commandLine);
+    int Uninstall();
+    void Refuse(const char* pszText, UINT nType);
+
+    int m_nExitCode = UNINST_EXIT_SUCCESS;
+    BOOL m_bSilent = FALSE;
 };

@@ -3,12 +3,14 @@
 #include "InfoCheck.h"
 #include "ProductRegistry.h"
 #include "SelfDelete.h"
+#include "UninstCommandLine.h"
 
 #include "framework/CWinApp.h"
 #include "model/ItemCaption.h"
 #include "platform/FileUtil.h"
 #include "platform/Progman.h"
 #include "ui/ProgressDlg.h"
+#include "ui/SetupLog.h"
 
 namespace {
 const char MSG_CONFIRM[] = "Do you want to remove %s and all of its components from this computer?";
@@ -51,12 +53,13 @@ void CollectItemCaptions(CInstallTree& tree, CStringArray& captions)
     }
 }
 
-// The progress dialog, moved on by one file at a time.
+// The progress dialog, moved on by one file at a time; a silent run has
+// none.
 class CFileProgress {
 public:
-    explicit CFileProgress(int nFiles) : m_nFiles(nFiles > 0 ? nFiles : 1)
+    CFileProgress(int nFiles, BOOL bShow) : m_nFiles(nFiles > 0 ? nFiles : 1)
     {
-        m_bShown = m_dlg.Create(nullptr);
+        m_bShown = bShow && m_dlg.Create(nullptr);
     }
     void OnFile(const CString& strPath)
     {
@@ -74,30 +77,40 @@ private:
 };
 }
 
-CUninstaller::CUninstaller(const char* pszExe)
-    : m_strExe(pszExe), m_strSystemDir(SystemDirectory()),
+CUninstaller::CUninstaller(const char* pszExe, BOOL bSilent)
+    : m_strExe(pszExe), m_bSilent(bSilent), m_strSystemDir(SystemDirectory()),
       m_inf(GetDirectoryFromPath(pszExe) + "\\Setup.inf")
 {
 }
 
-void CUninstaller::Run()
+int CUninstaller::Run()
 {
-    if (!Load() || !Confirm())
-        return;
+    if (!Load())
+        return UNINST_EXIT_FAILED;
+    if (!m_bSilent && !Confirm()) {
+        LogLine("answered No: nothing removed");
+        return UNINST_EXIT_SUCCESS;
+    }
     // Taken before the tree loses the records of the removed files.
     CStringArray captions;
     CollectItemCaptions(m_info, captions);
-    CFileProgress progress(CountFiles(m_info));
+    CFileProgress progress(CountFiles(m_info), !m_bSilent);
     CFileRemover remover(m_strSystemDir, [&progress](const CString& strPath) { progress.OnFile(strPath); });
     RemoveProduct(remover);
     CStringArray left = remover.GetLeftFiles();
     RemoveProgramFolder(captions, left);
-    if (left.IsEmpty() && !m_inf.Delete())
-        left.Add(m_inf.GetPath());
+    if (left.IsEmpty()) {
+        if (m_inf.Delete()) {
+            LogFormat("install information deleted: %s", static_cast<const char*>(m_inf.GetPath()));
+        } else {
+            LogLine(CString("install information left: ") + m_inf.GetPath(), GetLastError());
+            left.Add(m_inf.GetPath());
+        }
+    }
     if (left.IsEmpty())
-        Complete();
-    else
-        ReportLeft(left);
+        return Complete();
+    ReportLeft(left);
+    return UNINST_EXIT_FAILED;
 }
 
 BOOL CUninstaller::Load()
@@ -106,13 +119,18 @@ BOOL CUninstaller::Load()
     // left would strand the rest of it.
     CString strJournal = GetJournalPath();
     if (!strJournal.IsEmpty() && CheckFileExists(strJournal) != ERROR_FILE_NOT_FOUND) {
+        LogFormat("refused: the journal %s of an interrupted installation is there",
+                  static_cast<const char*>(strJournal));
         AfxMessageBox(MSG_INTERRUPTED, MB_OK | MB_ICONSTOP);
         return FALSE;
     }
     CSetupInfFile::LoadResult result = m_inf.Load(m_info);
     CInfoCheck check(GetDirectoryFromPath(m_strExe), m_strSystemDir);
-    if (result == CSetupInfFile::LOADED && !m_strSystemDir.IsEmpty() && check.IsTrustworthy(m_info))
+    if (result == CSetupInfFile::LOADED && !m_strSystemDir.IsEmpty() && check.IsTrustworthy(m_info)) {
+        LogFormat("loaded: %s, %d files, from %s", static_cast<const char*>(m_info.m_strProductName),
+                  CountFiles(m_info), static_cast<const char*>(m_inf.GetPath()));
         return TRUE;
+    }
     CString strText;
     strText.Format(result == CSetupInfFile::MISSING ? MSG_MISSING : MSG_DAMAGED,
                    static_cast<const char*>(m_inf.GetPath()));
@@ -152,26 +170,47 @@ void CUninstaller::RemoveProgramFolder(const CStringArray& captions, CStringArra
 // old one serves as well: a file already gone counts as removed.
 void CUninstaller::ReportLeft(const CStringArray& left)
 {
-    m_inf.Save(m_info);
+    if (!m_inf.Save(m_info))
+        LogLine(CString("the list of what is left cannot be saved: ") + m_inf.GetPath(), GetLastError());
     CString strList;
-    for (int i = 0; i < left.GetSize(); ++i)
+    for (int i = 0; i < left.GetSize(); ++i) {
+        LogFormat("stays: %s", static_cast<const char*>(left[i]));
         strList += left[i] + "\r\n";
+    }
+    LogLine("stays for another try: the uninstaller, the install information and the Uninstall entry");
     CString strText;
     strText.Format(MSG_LEFT, static_cast<const char*>(m_info.m_strProductName),
                    static_cast<const char*>(strList));
     AfxMessageBox(strText, MB_OK | MB_ICONEXCLAMATION);
 }
 
+int CUninstaller::Complete()
+{
+    BOOL bEntryGone = CProductRegistry(m_info).RemoveUninstallEntry();
+    AfxMessageBox(FillName(MSG_DONE), MB_OK | MB_ICONINFORMATION);
+    int nExitCode = RemoveUninstaller();
+    return bEntryGone ? nExitCode : UNINST_EXIT_FAILED;
+}
+
 // Should the copy that removes the uninstaller not start, the system
 // removes the uninstaller and the destination at its next start instead.
-void CUninstaller::Complete()
+int CUninstaller::RemoveUninstaller()
 {
-    CProductRegistry(m_info).RemoveUninstallEntry();
-    AfxMessageBox(FillName(MSG_DONE), MB_OK | MB_ICONINFORMATION);
-    if (CSelfDelete::Start(m_strExe))
-        return;
-    MoveFileExA(m_strExe, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    MoveFileExA(GetDirectoryFromPath(m_strExe), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    CString strDir = GetDirectoryFromPath(m_strExe);
+    if (CSelfDelete::Start(m_strExe)) {
+        LogFormat("uninstaller: %s and %s go as soon as this program has ended", static_cast<const char*>(m_strExe),
+                  static_cast<const char*>(strDir));
+        return UNINST_EXIT_SUCCESS;
+    }
+    LogLine("uninstaller: the copy that removes it did not start", GetLastError());
+    if (!MoveFileExA(m_strExe, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)
+        || !MoveFileExA(strDir, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        LogLine(CString("stays: ") + m_strExe + ", which cannot be marked to go at the next restart", GetLastError());
+        return UNINST_EXIT_FAILED;
+    }
+    LogFormat("uninstaller: %s and %s go at the next restart", static_cast<const char*>(m_strExe),
+              static_cast<const char*>(strDir));
+    return UNINST_EXIT_RESTART_NEEDED;
 }
 
 CString CUninstaller::FillName(const char* pszFormat) const
