@@ -1,7 +1,8 @@
 // Uninst.exe against real installs of the Tilewright medium by the real
-// Setup.exe: what an uninstall leaves of the machine, shared libraries of
-// two products, Wine's own uninstaller as a client of the Uninstall entry,
-// a file in use, and install information that cannot be trusted.
+// Setup.exe: what an uninstall leaves of the machine, also with the signed
+// programs, shared libraries of two products, Wine's own uninstaller as a
+// client of the Uninstall entry, a file in use, and install information
+// that cannot be trusted.
 #include "AccessRights.h"
 #include "DesktopHelpers.h"
 #include "InstallRun.h"
