@@ -13,6 +13,7 @@ PACKAGES=(
   imagemagick
   googletest
   nsis
+  osslsigncode openssl zip
 )
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi

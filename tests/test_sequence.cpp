@@ -1,11 +1,20 @@
 // The setup sequence: every engine result leads to its call order, its
 // messages and its final box. The engine and the windows are scripted here.
+// And the switch and exit-code tables against what deployment tools and
+// users read of them: the winget manifest and the README.
+#include "TestPaths.h"
+
 #include "app/CommandLine.h"
 #include "app/SetupSequence.h"
+#include "app/SetupUsage.h"
+#include "framework/CHandle.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -334,6 +343,96 @@ TEST(CommandLine, BadLinesAreRefusedAndStaySilentWithS)
         EXPECT_EQ(c.bSilent, line.m_bSilent) << c.pszLine;
         EXPECT_STREQ(c.pszError, line.m_strError) << c.pszLine;
     }
+// --- The switch and exit-code tables -----------------------------------------
+
+std::vector<std::string> ReadLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
+    return lines;
+}
+
+// The installer manifest that tests/check_package.sh writes, of whatever
+// version it is.
+std::string InstallerManifest()
+{
+    std::string dir = BuildPath("package\\winget\\manifests\\t\\TilewrightSoftware\\Tilewright");
+    WIN32_FIND_DATAA fd;
+    CFindHandle find(FindFirstFileA((dir + "\\*.*").c_str(), &fd));
+    if (find.IsEmpty())
+        return dir;
+    std::string version;
+    do
+        if (fd.cFileName[0] != '.')
+            version = fd.cFileName;
+    while (FindNextFileA(find, &fd));
+    return dir + "\\" + version + "\\TilewrightSoftware.Tilewright.installer.yaml";
+}
+
+std::multiset<int> TableCodes(bool bWithSuccess)
+{
+    std::multiset<int> codes;
+    for (int i = 0; i < SETUP_EXIT_CODE_COUNT; ++i)
+        if (bWithSuccess || SETUP_EXIT_CODES[i].nCode != SETUP_EXIT_SUCCESS)
+            codes.insert(SETUP_EXIT_CODES[i].nCode);
+    return codes;
+}
+
+// A switch as a manifest passes it, "/DIR=\"<INSTALLPATH>\"", against the
+// table's syntax, "/DIR=path": the same name, a value where the table has one.
+bool IsTableSwitch(const std::string& given)
+{
+    size_t equals = given.find('=');
+    for (int i = 0; i < SETUP_SWITCH_COUNT; ++i) {
+        std::string syntax = SETUP_SWITCHES[i].pszSyntax;
+        if (syntax.substr(0, syntax.find('=')) == given.substr(0, equals)
+            && (syntax.find('=') == std::string::npos) == (equals == std::string::npos))
+            return true;
+    }
+    return false;
+}
+
+TEST(SetupUsage, WingetManifestListsEveryExitCodeAndOnlyTheSetupsSwitches)
+{
+    std::string path = InstallerManifest();
+    std::vector<std::string> lines = ReadLines(path);
+    ASSERT_FALSE(lines.empty()) << "no installer manifest at " << path << ": tests/check_package.sh writes it";
+    const std::string codePrefix = "  - InstallerReturnCode: ";
+    std::multiset<int> listed;
+    std::vector<std::string> switches;
+    bool bInSwitches = false;
+    for (const std::string& line : lines) {
+        if (line.rfind(codePrefix, 0) == 0)
+            listed.insert(atoi(line.c_str() + codePrefix.size()));
+        if (!line.empty() && line[0] != ' ')
+            bInSwitches = line == "InstallerSwitches:";
+        else if (bInSwitches)
+            switches.push_back(line.substr(line.find(": ") + 2));
+    }
+    EXPECT_EQ(TableCodes(false), listed)
+        << "the manifest's ExpectedReturnCodes must list each exit code of the setup but 0, once, and no other";
+    EXPECT_EQ(4u, switches.size()) << "expected Silent, SilentWithProgress, InstallLocation and Log";
+    for (const std::string& given : switches)
+        EXPECT_TRUE(IsTableSwitch(given)) << "the manifest passes " << given << ", which is no switch of the setup";
+}
+
+TEST(SetupUsage, ReadmeListsEveryExitCode)
+{
+    std::vector<std::string> lines = ReadLines(SOURCE_README);
+    ASSERT_FALSE(lines.empty()) << "cannot read " << SOURCE_README;
+    std::multiset<int> listed;
+    bool bInTable = false;
+    for (const std::string& line : lines) {
+        if (line.rfind("Exit codes with `/S`", 0) == 0)
+            bInTable = true;
+        else if (bInTable && line.rfind("| ", 0) == 0 && isdigit(static_cast<unsigned char>(line[2])))
+            listed.insert(atoi(line.c_str() + 2));
+        else if (bInTable && !listed.empty() && line.rfind("|", 0) != 0)
+            break;
+    }
+    EXPECT_EQ(TableCodes(true), listed) << "the README's table of exit codes must list each exit code of the setup";
 }
 
 }  // namespace

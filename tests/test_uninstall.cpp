@@ -1,7 +1,8 @@
 // Uninst.exe against real installs of the Tilewright medium by the real
-// Setup.exe: what an uninstall leaves of the machine, shared libraries of
-// two products, Wine's own uninstaller as a client of the Uninstall entry,
-// a file in use, and install information that cannot be trusted.
+// Setup.exe: what an uninstall leaves of the machine, also with the signed
+// programs, shared libraries of two products, Wine's own uninstaller as a
+// client of the Uninstall entry, a file in use, and install information
+// that cannot be trusted.
 #include "AccessRights.h"
 #include "DesktopHelpers.h"
 #include "InstallRun.h"
@@ -337,6 +338,18 @@ protected:
         EXPECT_TRUE(WaitForGone(pszDest)) << pszDest << " is still there after the uninstall";
     }
 
+    // Runs the installed uninstaller, says Yes, and compares the machine
+    // with the snapshot taken before the install.
+    void UninstallAndExpectMachineAsBefore(const std::vector<std::string>& before)
+    {
+        CUninstallRun run = RunUninstaller(UNINSTALLER);
+        ASSERT_FALSE(run.boxes.empty()) << "the uninstaller showed nothing";
+        EXPECT_EQ(MSG_CONFIRM, run.boxes[0]);
+        ExpectCompleteRun(run, INSTALL_DEST, MSG_DONE);
+        m_desktopHelpers.End(nullptr);
+        ExpectMachineAsBefore(before);
+    }
+
     // The folder windows that creating the group opens would outlive the test.
     CDesktopHelpers m_desktopHelpers;
 };
@@ -355,12 +368,31 @@ TEST_F(Uninstall, RoundTripLeavesTheMachineAsBefore)
     ASSERT_EQ(ERROR_SUCCESS, SetRegString(HKEY_CLASSES_ROOT, "Mapsmith.Document\\shell\\open\\command", nullptr,
                                           "\"C:\\Tilewright\\Mapsmith.exe\" \"%1\""));
 
-    CUninstallRun run = RunUninstaller(UNINSTALLER);
-    ASSERT_FALSE(run.boxes.empty()) << "the uninstaller showed nothing";
-    EXPECT_EQ(MSG_CONFIRM, run.boxes[0]);
-    ExpectCompleteRun(run, INSTALL_DEST, MSG_DONE);
-    m_desktopHelpers.End(nullptr);
-    ExpectMachineAsBefore(before);
+    UninstallAndExpectMachineAsBefore(before);
+}
+
+// The medium of the ctest entry package_x86_64 (tests/check_package.sh),
+// whose Setup.exe and packed uninstaller carry an Authenticode signature,
+// installed unattended: the signed setup runs, and the uninstaller it
+// installs is the signed one, which removes everything.
+TEST_F(Uninstall, SignedMediumInstallsAndRemoves)
+{
+    std::string medium = BuildPath("package\\medium");
+    ASSERT_TRUE(Exists(medium + "\\Setup.exe") && Exists(medium + "\\_Uninst.ex_"))
+        << "no signed medium in " << medium << ": tests/check_package.sh makes it";
+    std::vector<BYTE> signedUninstaller = ReadBytes(medium + "\\_Uninst.ex_");
+    ASSERT_TRUE(signedUninstaller != ReadBytes(BuildPath("uninst\\Uninst.exe")))
+        << "the medium's uninstaller is the unsigned one of the build";
+
+    std::vector<std::string> before = Snapshot();
+    CSilentRun install = RunSilently(medium + "\\Setup.exe", "/S");
+    ASSERT_EQ(0, install.nExitCode) << "the signed setup did not install";
+    EXPECT_FALSE(install.bWindowShown) << "the silent run showed a window";
+    m_desktopHelpers.End("explorer.exe");
+    EXPECT_TRUE(ReadBytes(UNINSTALLER) == signedUninstaller)
+        << UNINSTALLER << " is not the medium's signed uninstaller, byte for byte";
+
+    UninstallAndExpectMachineAsBefore(before);
 }
 
 TEST_F(Uninstall, SharedLibraryStaysUntilTheLastProductGoes)
