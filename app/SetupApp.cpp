@@ -78,6 +78,7 @@ BOOL CSetupApp::InitInstance()
 
 int CSetupApp::Run(const CCommandLine& commandLine)
 {
+    m_engine.m_bNoProgramFolder = commandLine.m_bNoIcons;
     if (!commandLine.m_bSilent) {
         RunInteractive();
         return SETUP_EXIT_SUCCESS;
