@@ -110,6 +110,10 @@ BOOL CCommandLine::TakeSwitch(const CString& strSwitch)
         m_bSilent = TRUE;
         return TRUE;
     }
+    if (strSwitch.CompareNoCase("NOICONS") == 0) {
+        m_bNoIcons = TRUE;
+        return TRUE;
+    }
     if (strSwitch == "?") {
         m_bUsage = TRUE;
         return TRUE;

@@ -5,6 +5,7 @@
 //   /DIR=path     the destination, a full path with drive
 //   /GROUP=name   the program folder
 //   /LOG=file     a log of the run, one line per event
+//   /NOICONS      no program folder
 //   /NORESTART    accepted, as the setup never restarts the system
 //   /?            the usage text; with /S nothing is shown
 // A quote left open makes the line invalid. A run without arguments is the
@@ -23,6 +24,7 @@ public:
 
     BOOL m_bSilent = FALSE;
     BOOL m_bUsage = FALSE;
+    BOOL m_bNoIcons = FALSE;
     CString m_strDir;    // empty: not given
     CString m_strGroup;  // empty: not given
     CString m_strLog;    // empty: no log

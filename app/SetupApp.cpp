@@ -146,6 +146,7 @@ int CSetupApp::RefuseCommandLine(const CCommandLine& commandLine)
 
 int CSetupApp::Run(const CCommandLine& commandLine, BOOL bFirstCopy)
 {
+    m_engine.m_bNoProgramFolder = commandLine.m_bNoIcons;
     if (!commandLine.m_bSilent) {
         RunInteractive(bFirstCopy);
         return SETUP_EXIT_SUCCESS;

@@ -81,6 +81,8 @@ CSilentSetup::CSilentSetup(CSetupMngr& engine, const CCommandLine& commandLine)
     : m_engine(engine), m_commandLine(commandLine)
 {
     s_pRun = this;
+    // Deployment tools start the run where no shell may answer.
+    m_engine.m_bCommonLinks = TRUE;
 }
 
 CSilentSetup::~CSilentSetup()

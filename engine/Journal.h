@@ -23,8 +23,10 @@ enum JournalOp : char {
     // its path).
     JOURNAL_REGISTRY_VALUE = 'V',
     JOURNAL_REGISTRY_NEW_KEY = 'A',
-    JOURNAL_PROGRAM_GROUP = 'G', // group m_strPath gets items
-    JOURNAL_PROGRAM_ITEM = 'I',  // item m_strKept of group m_strPath is made; m_data: the link it replaces
+    // Group m_strPath gets items; item m_strKept of group m_strPath is made (m_data: the link it replaces).
+    // Made through Program Manager when m_strTemp is empty, else as links in the folder m_strTemp names.
+    JOURNAL_PROGRAM_GROUP = 'G',
+    JOURNAL_PROGRAM_ITEM = 'I',
     JOURNAL_COMPLETE = 'C',      // the run is complete: only its kept files are still to go
     JOURNAL_VOID = 'X',          // the record before it was never carried out
 };

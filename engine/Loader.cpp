@@ -1,6 +1,7 @@
 // Loading the install information at start: where the setup runs from, where
 // Windows lives, which drives may receive the installation, "\Setup.dat",
-// and Program Manager's groups.
+// and Program Manager's groups, unless the run makes its program folder
+// without Program Manager.
 #include "SetupMngr.h"
 
 #include "platform/FileUtil.h"
@@ -119,6 +120,8 @@ BOOL CSetupMngr::LoadInstallInfo(SETUPCALLBACK pfnCallback)
 
     if (!ReadSetupData())
         return FALSE;
+    if (m_bCommonLinks)
+        return TRUE;
     if (!GetProgmanGroups(m_groups) || m_groups.IsEmpty()) {
         SetLastError(SETUP_E_GROUPS);
         return FALSE;

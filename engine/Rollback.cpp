@@ -91,6 +91,14 @@ BOOL HoldsAnyRecord(const std::vector<CJournalRecord>& records, const CString& s
     return FALSE;
 }
 
+BOOL HoldsLinkRecord(const std::vector<CJournalRecord>& records, const CString& strFolder)
+{
+    for (const CJournalRecord& record : records)
+        if (record.m_op == JOURNAL_PROGRAM_ITEM && record.m_strTemp.CompareNoCase(strFolder) == 0)
+            return TRUE;
+    return FALSE;
+}
+
 // TRUE when the directory holds no "\Uninst.exe" or this setup's own.
 BOOL HasOwnOrNoUninstaller(const CString& strDir)
 {
@@ -192,6 +200,8 @@ BOOL CSetupMngr::UndoJournal()
         // not take back goes when that does.
         if (it->m_op == JOURNAL_DIRECTORY && !HoldsAnyRecord(left, it->m_strPath))
             continue;
+        if (it->m_op == JOURNAL_PROGRAM_GROUP && !HoldsLinkRecord(left, it->m_strTemp))
+            continue;
         left.push_back(*it);
         if (it->m_op == JOURNAL_NEW_FILE || it->m_op == JOURNAL_KEPT_FILE)
             m_filesNotUndone.Add(it->m_strPath);
@@ -275,6 +285,8 @@ void CSetupMngr::LogFileUndo(const char* pszHow, const char* pszPath, BOOL bDone
 // Only what the run added goes; a link that was there gets its bytes back.
 BOOL CSetupMngr::UndoProgramFolder(const CJournalRecord& record)
 {
+    if (!record.m_strTemp.IsEmpty())
+        return UndoProgramLink(record);
     const char* pszGroup = record.m_strPath;
     CStringArray captions;
     if (record.m_op == JOURNAL_PROGRAM_GROUP) {
@@ -296,6 +308,33 @@ BOOL CSetupMngr::UndoProgramFolder(const CJournalRecord& record)
     DWORD dwWritten = strFolder.IsEmpty() ? ERROR_PATH_NOT_FOUND
                                           : WriteFileBytes(GetProgmanItemLink(strFolder, pszCaption), record.m_data);
     Log("rollback: program item \"%s\" given back: %s", pszCaption, Outcome(dwWritten == ERROR_SUCCESS));
+    return dwWritten == ERROR_SUCCESS;
+}
+
+// Links the run made itself, in the folder the record names. A folder the
+// run made that holds something else since is left to its owner; one that
+// holds a link the run could not take back goes when that does.
+BOOL CSetupMngr::UndoProgramLink(const CJournalRecord& record)
+{
+    const char* pszFolder = record.m_strTemp;
+    if (record.m_op == JOURNAL_PROGRAM_GROUP) {
+        if (record.m_bExisted)
+            return TRUE;
+        BOOL bRemoved = RemoveDirectoryA(pszFolder) || IsNotFound(GetLastError());
+        Log("rollback: program folder %s: %s", pszFolder, bRemoved ? "removed" : "kept, not empty");
+        return bRemoved;
+    }
+    CString strLink = GetProgmanItemLink(pszFolder, record.m_strKept);
+    if (!record.m_bExisted) {
+        BOOL bDeleted = DeleteFileAnyway(strLink);
+        LogFileUndo("deleted", strLink, bDeleted);
+        return bDeleted;
+    }
+    if (record.m_data.empty())
+        return TRUE;
+    DWORD dwWritten = WriteFileBytes(strLink, record.m_data);
+    SetLastError(dwWritten);
+    LogFileUndo("restored", strLink, dwWritten == ERROR_SUCCESS);
     return dwWritten == ERROR_SUCCESS;
 }
 

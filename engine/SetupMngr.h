@@ -11,6 +11,7 @@
 #include "model/InstallMngr.h"
 
 class CException;
+class CProgmanItemArray;
 struct CAppliedCount;
 
 class CSetupMngr : public CInstallMngr {
@@ -102,6 +103,15 @@ public:
     // scanner looking at each file it touches.
     DWORD m_dwRegistrationTimeout = 5 * 60 * 1000;
 
+    // A run that no shell may answer (an unattended one, started by a
+    // service or a deployment tool): loading asks Program Manager for no
+    // groups, and the program folder is made as shell links in the Programs
+    // menu all users share, as the rest of the installation is the
+    // machine's too.
+    BOOL m_bCommonLinks = FALSE;
+    // No program folder at all; the install information then names none.
+    BOOL m_bNoProgramFolder = FALSE;
+
     // Every change of the run, in order, for a rollback now or at the next
     // start. An empty path keeps the journal in memory only.
     CJournal m_journal;
@@ -136,4 +146,7 @@ private:
     BOOL UndoFile(const CJournalRecord& record);
     void LogFileUndo(const char* pszHow, const char* pszPath, BOOL bDone);
     BOOL UndoProgramFolder(const CJournalRecord& record);
+    BOOL UndoProgramLink(const CJournalRecord& record);
+    BOOL CreateProgmanFolder(const CProgmanItemArray& items);
+    BOOL CreateProgramLinks(const CProgmanItemArray& items);
 };

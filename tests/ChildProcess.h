@@ -20,7 +20,9 @@ public:
             TerminateProcess(m_process, 99);
     }
 
-    bool Start(const std::string& exe, const std::string& args = "", const char* pszDir = nullptr)
+    // pszDesktop: "station\\desktop" to start it on, or the caller's.
+    bool Start(const std::string& exe, const std::string& args = "", const char* pszDir = nullptr,
+               const char* pszDesktop = nullptr)
     {
         std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
         SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
@@ -32,6 +34,8 @@ public:
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESTDHANDLES;
         si.hStdInput = si.hStdOutput = si.hStdError = nul;
+        std::string desktop = pszDesktop ? pszDesktop : "";
+        si.lpDesktop = pszDesktop ? &desktop[0] : nullptr;
         PROCESS_INFORMATION pi = {};
         if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, pszDir, &si, &pi))
             return false;

@@ -95,6 +95,20 @@ inline std::string ProgramGroupDir()
     return std::string(sz) + "\\Tilewright";
 }
 
+// The all-users Programs menu, where an unattended run makes its items.
+inline std::string CommonProgramsDir()
+{
+    char sz[MAX_PATH];
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, 0, sz)))
+        return "";
+    return sz;
+}
+
+inline std::string CommonProgramGroupDir()
+{
+    return CommonProgramsDir() + "\\Tilewright";
+}
+
 // Calls fn with each entry of dir but "." and "..", in the order found.
 inline void ForEachEntry(const std::string& dir, const std::function<void(const WIN32_FIND_DATAA&)>& fn)
 {
@@ -135,6 +149,7 @@ inline void RemoveInstallation()
     DeleteRegKeyTree(HKEY_CLASSES_ROOT, KEY_CONTROL_CLSID);
     DeleteRegKeyTree(HKEY_CLASSES_ROOT, "Tilewright.TileView");
     DeleteTree(ProgramGroupDir());
+    DeleteTree(CommonProgramGroupDir());
 }
 
 // Writes a medium with mkmedium from a manifest into a fresh folder of the
@@ -288,11 +303,12 @@ struct CSilentRun {
     bool bWindowShown = false;
 };
 
-inline CSilentRun RunSilently(const std::string& setupExe, const std::string& args, const char* pszDir = nullptr)
+inline CSilentRun RunSilently(const std::string& setupExe, const std::string& args, const char* pszDir = nullptr,
+                              const char* pszDesktop = nullptr)
 {
     CSilentRun run;
     CChildProcess setup;
-    if (!setup.Start(setupExe, args, pszDir))
+    if (!setup.Start(setupExe, args, pszDir, pszDesktop))
         return run;
     WindowQuery query;
     query.dwProcessId = setup.Id();
@@ -302,6 +318,40 @@ inline CSilentRun RunSilently(const std::string& setupExe, const std::string& ar
     }
     return run;
 }
+
+// A window station and desktop of their own, as a service's programs get
+// them: Wine starts no shell there, so no Program Manager answers a program
+// started on it, and nothing it shows reaches the display. The station
+// lasts as long as the object.
+class CStationWithoutShell {
+public:
+    explicit CStationWithoutShell(const char* pszName) : m_desktop(std::string(pszName) + "\\Default")
+    {
+        m_hStation = CreateWindowStationA(pszName, 0, WINSTA_ALL_ACCESS, nullptr);
+        HWINSTA hOwn = GetProcessWindowStation();
+        if (!m_hStation || !SetProcessWindowStation(m_hStation))
+            return;
+        m_hDesktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        SetProcessWindowStation(hOwn);
+    }
+    CStationWithoutShell(const CStationWithoutShell&) = delete;
+    CStationWithoutShell& operator=(const CStationWithoutShell&) = delete;
+    ~CStationWithoutShell()
+    {
+        if (m_hDesktop)
+            CloseDesktop(m_hDesktop);
+        if (m_hStation)
+            CloseWindowStation(m_hStation);
+    }
+
+    bool IsMade() const { return m_hDesktop != nullptr; }
+    const char* Desktop() const { return m_desktop.c_str(); }
+
+private:
+    HWINSTA m_hStation = nullptr;
+    HDESK m_hDesktop = nullptr;
+    std::string m_desktop;
+};
 
 // Walks the wizard with the proposed destination and folder, answers the
 // questions of the destination page with Yes, then answers as told; or

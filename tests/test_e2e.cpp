@@ -38,7 +38,9 @@ std::vector<BYTE> Replaced(std::vector<BYTE> bytes, const std::string& from, con
     return std::vector<BYTE>(text.begin(), text.end());
 }
 
-void ExpectInstalled()
+// The program items are looked for in group, and looked for nowhere when
+// it is empty; the other place must hold no folder of the product.
+void ExpectInstalled(const std::string& group = ProgramGroupDir())
 {
     for (const auto& file : ProductFiles()) {
         std::string installed = std::string(INSTALL_DEST) + "\\" + file.first;
@@ -73,7 +75,10 @@ void ExpectInstalled()
               RegString(HKEY_CLASSES_ROOT, (std::string(KEY_CONTROL_CLSID) + "\\InprocServer32").c_str(), nullptr))
         << "the control did not register itself";
 
-    std::string group = ProgramGroupDir();
+    for (const std::string& place : {ProgramGroupDir(), CommonProgramGroupDir()})
+        EXPECT_TRUE(place == group || CheckFileExists(place.c_str()) != 0) << "a program folder " << place;
+    if (group.empty())
+        return;
     for (const char* pszItem : {"Mapsmith", "Tilewright ActiveX Help", "Mapsmith Help", "Joust - VB", "Orbit - VB",
                                 "Joust - Delphi", "Orbit - Delphi"})
         EXPECT_EQ(0u, CheckFileExists((group + "\\" + pszItem + ".lnk").c_str())) << "program item " << pszItem;
@@ -233,10 +238,6 @@ TEST_F(Install, SecondCopyEndsWhileTheFirstIsBusy)
     EXPECT_EQ(MSG_SUCCESS, m_first.finalMessage) << "the first copy's installation";
 }
 
-// An unattended install: no window at all, the proposed destination and
-// folder, exit code 0, the same result as the driven install, the values
-// deployment tools read in the Uninstall entry, and a log that tells what
-// was done.
 // The names and sizes of the logs that silent runs without /LOG left in
 // the temporary directory.
 std::map<std::string, DWORD> DefaultLogs()
@@ -258,10 +259,14 @@ std::string Today()
     return szDate;
 }
 
-// A deployment tool's line: the destination with forward slashes and a
-// trailing backslash, the log relative to the current directory. The log
-// names when, by whom and with what rights the run was started, and the
-// full paths it resolved.
+// An unattended install: no window at all, the proposed folder, exit code
+// 0, the same result as the driven install but for the
+// program items, which are links in the Programs menu of all users, the
+// values deployment tools read in the Uninstall entry, and a log that tells
+// what was done, and when, by whom and with what rights the run was started
+// and the full paths it resolved. The line is a deployment tool's: the
+// destination with forward slashes and a trailing backslash, the log
+// relative to the current directory.
 TEST_F(Install, SilentInstallWithALog)
 {
     std::string medium = MakeMedium("silent", "2");
@@ -271,7 +276,7 @@ TEST_F(Install, SilentInstallWithALog)
         RunSilently(medium + "\\Setup.exe", "/s /NoRestart /Dir=C:/Tilewright/ -Log=\"Setup log.txt\"", medium.c_str());
     EXPECT_EQ(0, run.nExitCode);
     EXPECT_FALSE(run.bWindowShown) << "a silent run showed a window";
-    ExpectInstalled();
+    ExpectInstalled(CommonProgramGroupDir());
 
     CString strings[VERSION_STRING_COUNT];
     ASSERT_TRUE(GetVersionStrings((std::string(INSTALL_DEST) + "\\Mapsmith.exe").c_str(), strings));
@@ -297,7 +302,7 @@ TEST_F(Install, SilentInstallWithALog)
                       "Paths\\Mapsmith.exe, (default) = \"C:\\Tilewright\\Mapsmith.exe\" (was not set)"),
           std::string("self-registration: C:\\Tilewright\\Tilewrig.ocx: registered, 4 keys created and 5 values "
                       "written"),
-          std::string("program item \"Mapsmith\": C:\\Tilewright\\Mapsmith.exe"),
+          "program item \"Mapsmith\": C:\\Tilewright\\Mapsmith.exe, link " + CommonProgramGroupDir() + "\\Mapsmith.lnk",
           std::string("install information saved: C:\\Tilewright\\Setup.inf"),
           std::string("final message: The Setup was completed successfully."), std::string("end: exit code 0, ")})
         EXPECT_NE(std::string::npos, text.find(line)) << "the log lacks \"" << line << "\"";
@@ -327,15 +332,16 @@ TEST_F(Install, SilentInstallWithALog)
 
 // Administrators copy the disks of a medium into folders "disk1", "disk2",
 // ...: the silent run takes each next disk from its folder, without asking.
+// Asked for no icons, it makes no program folder anywhere.
 TEST_F(Install, SilentMultiDiskInstallFromDiskFolders)
 {
     std::string medium = MakeMedium("silent-multi", "0");
     ASSERT_FALSE(medium.empty()) << "mkmedium failed";
     ASSERT_TRUE(CopyFileA(BuildPath("app\\Setup.exe").c_str(), (medium + "\\disk1\\Setup.exe").c_str(), FALSE));
-    CSilentRun run = RunSilently(medium + "\\disk1\\Setup.exe", "/S");
+    CSilentRun run = RunSilently(medium + "\\disk1\\Setup.exe", "/S /noicons");
     EXPECT_EQ(0, run.nExitCode);
     EXPECT_FALSE(run.bWindowShown) << "a silent run showed a window";
-    ExpectInstalled();
+    ExpectInstalled("");
 }
 
 // A medium at a drive's root, or in a folder at a drive's root, has no disk

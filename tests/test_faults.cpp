@@ -57,6 +57,8 @@ std::map<std::string, std::string> TakeState(const std::string& dest)
         state["dest\\" + entry.first] = entry.second;
     for (const auto& entry : kit::SnapshotTree(StartMenuDir()))
         state["startmenu\\" + entry.first] = entry.second;
+    for (const auto& entry : kit::SnapshotTree(CommonProgramsDir()))
+        state["common programs\\" + entry.first] = entry.second;
     ForEachEntry(SystemDir(), [&state](const WIN32_FIND_DATAA& fd) {
         std::ostringstream out;
         out << fd.dwFileAttributes << " " << fd.nFileSizeLow << " " << fd.ftLastWriteTime.dwHighDateTime << ":"
@@ -78,12 +80,15 @@ std::map<std::string, std::string> TakeState(const std::string& dest)
 std::map<std::string, std::string> TakeComparableState(const std::string& dest)
 {
     std::map<std::string, std::string> state = TakeState(dest);
-    const std::string startMenu = "startmenu\\";
+    const std::pair<std::string, std::string> menus[] = {{"startmenu\\", StartMenuDir()},
+                                                         {"common programs\\", CommonProgramsDir()}};
     for (auto& entry : state) {
         const std::string& name = entry.first;
-        if (name.rfind(startMenu, 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, ".lnk") == 0)
-            entry.second = entry.second.substr(0, entry.second.find(": ") + 2)
-                           + LinkSettings(StartMenuDir() + "\\" + name.substr(startMenu.size()));
+        bool bLink = name.size() > 4 && name.compare(name.size() - 4, 4, ".lnk") == 0;
+        for (const auto& menu : menus)
+            if (bLink && name.rfind(menu.first, 0) == 0)
+                entry.second = entry.second.substr(0, entry.second.find(": ") + 2)
+                               + LinkSettings(menu.second + "\\" + name.substr(menu.first.size()));
     }
     return state;
 }
@@ -532,6 +537,22 @@ TEST_F(Faults, SilentRefusalsAndFailures)
         {"silent: another setup running", "/S", 1618, [] {}, holdMutex},
         {"silent: another setup running with the same log", "/S \"/LOG=" + firstLog + "\"", 1618,
          [&] { WriteBytes(firstLog, firstLines); }, holdMutexAndLog},
+        // The items are made, in a folder of the all-users menu that was
+        // there with a link of the main item's caption; then the save fails.
+        {"silent: a failed save, a link in the common program folder", "/S", 1603,
+         [] {
+             CreateDirectoryA(INSTALL_DEST, nullptr);
+             CreateDirectoryA((std::string(INSTALL_DEST) + "\\Setup.inf").c_str(), nullptr);
+             CreateDirectoryA(CommonProgramGroupDir().c_str(), nullptr);
+             WriteBytes(CommonProgramGroupDir() + "\\Mapsmith.lnk", {'a', 'n', ' ', 'o', 'l', 'd', ' ', 'l', 'i', 'n', 'k'});
+         },
+         [] {}},
+        {"silent: a failed save, a new common program folder", "/S", 1603,
+         [] {
+             CreateDirectoryA(INSTALL_DEST, nullptr);
+             CreateDirectoryA((std::string(INSTALL_DEST) + "\\Setup.inf").c_str(), nullptr);
+         },
+         [] {}},
         // The switch the setup starts itself with to register a library
         // loads only a library named by full path, redirects the keys only
         // to a scratch key of the form the setup makes, and shows nothing

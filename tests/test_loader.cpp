@@ -162,11 +162,18 @@ TEST_F(Loader, NamesOutsideTheirFolderOrOfDevicesAreInvalid)
     }
 }
 
+// A run that makes its links itself does not ask: it loads where no
+// Program Manager answers, and lists no groups.
 TEST_F(Loader, NoAnswerFromProgramManagerFailsWithGroups)
 {
     WriteGoodMedium();
     SetProgmanService("NoSuchProgramManager");
     EXPECT_EQ(SETUP_E_GROUPS, LoadFails());
+    CSetupMngr engine;
+    engine.m_bCommonLinks = TRUE;
+    EXPECT_TRUE(engine.LoadInstallInfo(nullptr)) << "a run without Program Manager, error " << std::hex
+                                                 << GetLastError();
+    EXPECT_EQ(0, engine.m_groups.GetSize()) << "groups of no Program Manager";
 }
 
 }  // namespace

@@ -165,6 +165,7 @@ std::vector<std::string> Snapshot()
     GetTempPathA(MAX_PATH, szTemp);
     ListFiles(std::string(szTemp, strlen(szTemp) - 1), false, state);
     ListFiles(ProgramGroupDir().substr(0, ProgramGroupDir().rfind('\\')), true, state);
+    ListFiles(CommonProgramsDir(), true, state);
     for (const char* pszKey : {"App Paths", "Uninstall", "SharedDLLs"})
         DumpKey(HKEY_LOCAL_MACHINE, "HKLM", std::string("Software\\Microsoft\\Windows\\CurrentVersion\\") + pszKey,
                 state);
@@ -393,6 +394,45 @@ TEST_F(Uninstall, SignedMediumInstallsAndRemoves)
         << UNINSTALLER << " is not the medium's signed uninstaller, byte for byte";
 
     UninstallAndExpectMachineAsBefore(before);
+}
+
+// A deployment tool running as SYSTEM starts the setup where no shell
+// answers: the unattended run needs no Program Manager, makes its items as
+// links in the Programs menu of all users and logs them; the uninstaller
+// then removes them, and their folder, without Program Manager either.
+TEST_F(Uninstall, SilentInstallWhereNoShellAnswersThenUninstall)
+{
+    std::string medium = MakeMedium("uninst-noshell", "2");
+    ASSERT_FALSE(medium.empty()) << "mkmedium failed";
+    std::vector<std::string> before = Snapshot();
+    std::string log = medium + "\\noshell.log";
+    {
+        CStationWithoutShell station("TilewrightNoShell");
+        ASSERT_TRUE(station.IsMade()) << "no window station of its own, error " << GetLastError();
+        CSilentRun run = RunSilently(medium + "\\Setup.exe", "/S /LOG=\"" + log + "\"", nullptr, station.Desktop());
+        ASSERT_EQ(0, run.nExitCode) << "the run without a shell; it logged:\n" << ReadText(log);
+    }
+    std::string text = ReadText(log);
+    const std::string group = CommonProgramGroupDir();
+    for (const char* pszItem : {"Mapsmith", "Tilewright ActiveX Help", "Mapsmith Help", "Joust - VB", "Orbit - VB",
+                                "Joust - Delphi", "Orbit - Delphi"}) {
+        std::string link = group + "\\" + pszItem + ".lnk";
+        EXPECT_TRUE(Exists(link)) << link << " was not made";
+        EXPECT_NE(std::string::npos, text.find(std::string("program item \"") + pszItem + "\": ")) << text;
+        EXPECT_NE(std::string::npos, text.find(", link " + link)) << "the log does not name " << link;
+    }
+    EXPECT_EQ(std::string::npos, text.find("warning: ")) << text;
+    EXPECT_FALSE(Exists(ProgramGroupDir())) << "a folder in the user's Programs menu";
+
+    CUninstallRun run = RunUninstaller(UNINSTALLER);
+    ASSERT_FALSE(run.boxes.empty()) << "the uninstaller showed nothing";
+    ExpectCompleteRun(run, INSTALL_DEST, MSG_DONE);
+    EXPECT_FALSE(Exists(group)) << "the program folder outlived the uninstall";
+    std::vector<std::string> after = Snapshot();
+    std::vector<std::string> extra = Without(Without(after, before),
+                                             {"key   HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"});
+    EXPECT_TRUE(extra.empty()) << "left behind by install and uninstall:\n" << Joined(extra);
+    EXPECT_TRUE(Without(before, after).empty()) << "gone that was there before:\n" << Joined(Without(before, after));
 }
 
 TEST_F(Uninstall, SharedLibraryStaysUntilTheLastProductGoes)

@@ -9,6 +9,7 @@
 #include "model/ItemCaption.h"
 #include "platform/FileUtil.h"
 #include "platform/Progman.h"
+#include "platform/ShellLinks.h"
 #include "ui/ProgressDlg.h"
 #include "ui/SetupLog.h"
 
@@ -152,13 +153,23 @@ void CUninstaller::RemoveProduct(CFileRemover& remover)
 }
 
 // Only the items the setup added go. The group may have existed before and
-// hold other products' items: it goes only when nothing is left in it.
+// hold other products' items: it goes only when nothing is left in it. An
+// unattended setup made the items as links in the Programs menu all users
+// share, which needs no Program Manager to remove; the install information
+// does not tell which setup made them, so both places are looked at.
 void CUninstaller::RemoveProgramFolder(const CStringArray& captions, CStringArray& left)
 {
     const CString& strGroup = m_info.m_strProgramFolder;
     if (strGroup.IsEmpty())
         return;
-    if (RemoveProgmanItems(strGroup, captions, TRUE))
+    CString strCommon = GetCommonProgramFolder(strGroup);
+    BOOL bCommon = !strCommon.IsEmpty() && CheckDirectoryExists(strCommon) == ERROR_SUCCESS;
+    CString strUser = GetProgmanGroupFolder(strGroup);
+    BOOL bUser = !strUser.IsEmpty() && CheckDirectoryExists(strUser) == ERROR_SUCCESS;
+    BOOL bRemoved = !bCommon || RemoveShellLinks(strCommon, captions, TRUE);
+    if (bUser || !bCommon)
+        bRemoved = RemoveProgmanItems(strGroup, captions, TRUE) && bRemoved;
+    if (bRemoved)
         return;
     CString strLeft;
     strLeft.Format(LEFT_FOLDER, static_cast<const char*>(m_info.m_strProgramFolder));
