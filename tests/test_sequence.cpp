@@ -343,6 +343,8 @@ TEST(CommandLine, BadLinesAreRefusedAndStaySilentWithS)
         EXPECT_EQ(c.bSilent, line.m_bSilent) << c.pszLine;
         EXPECT_STREQ(c.pszError, line.m_strError) << c.pszLine;
     }
+}
+
 // --- The switch and exit-code tables -----------------------------------------
 
 std::vector<std::string> ReadLines(const std::string& path)
