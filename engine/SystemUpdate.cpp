@@ -6,6 +6,7 @@
 #include "SetupMngr.h"
 #include "SystemKeys.h"
 
+#include "framework/CNameSet.h"
 #include "platform/Registry.h"
 #include "platform/RegistryTree.h"
 #include "platform/VersionInfo.h"
@@ -72,20 +73,22 @@ LONG WriteKeyValues(CSetupMngr& mngr, const char* pszKey, const char* pszFirst, 
     return WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, pszSecond, pszSecondText);
 }
 
-// TRUE when the earlier installation already counted this shared file.
-BOOL IsKnownSharedFile(CInstallTree* pPrev, const CString& strPath)
+// The shared files the earlier installation already counted, gathered
+// once for the whole run.
+CNameSet KnownSharedFiles(CInstallTree* pPrev)
 {
+    CNameSet known;
     if (!pPrev)
-        return FALSE;
+        return known;
     CObject* pItem;
     for (int n = pPrev->GetFirstItem(pItem); n != ITEM_END; n = pPrev->GetNextItem(pItem)) {
         if (n != ITEM_FILE)
             continue;
         const CInstalledFile* pFile = static_cast<const CInstalledFile*>(pItem);
-        if ((pFile->m_dwFlags & FILE_SHARED) && pFile->m_strPath.CompareNoCase(strPath) == 0)
-            return TRUE;
+        if (pFile->m_dwFlags & FILE_SHARED)
+            known.insert(pFile->m_strPath);
     }
-    return FALSE;
+    return known;
 }
 
 // A program path as the first part of a command line. Unquoted, a path with
@@ -116,6 +119,7 @@ BOOL MakeOpenCommand(const CString& strMainPath, CString& strCommand)
 // the earlier installation in the destination already counted.
 BOOL CountSharedFiles(CSetupMngr& mngr)
 {
+    CNameSet known = KnownSharedFiles(mngr.m_pPrevInstall);
     CObject* pItem;
     for (int n = mngr.GetFirstItem(pItem); n != ITEM_END; n = mngr.GetNextItem(pItem)) {
         if (n != ITEM_FILE)
