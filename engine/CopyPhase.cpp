@@ -153,7 +153,7 @@ BOOL CSetupMngr::CopyFiles()
     }
     pAppDir->m_strPath = m_strDestDir;
     pSysDir->m_strPath = m_strSystemDir;
-    m_dwBytesTotal = m_dwAppBytes + m_dwSysBytes + m_dwOtherBytes;
+    m_ullBytesTotal = static_cast<ULONGLONG>(m_dwAppBytes) + m_dwSysBytes + m_dwOtherBytes;
 
     if (!m_strJournalPath.IsEmpty() && !m_journal.Create(m_strJournalPath)) {
         Log("journal %s cannot be made, error %lu", static_cast<const char*>(m_strJournalPath), GetLastError());

@@ -47,10 +47,15 @@ public:
     // Drops the earlier installation found in a destination that is no
     // longer the chosen one.
     void ClearPrevInstall();
-    BOOL FreeSpaceCur(DWORD& dwFreeBytes);
+    BOOL FreeSpaceCur(ULONGLONG& ullFreeBytes);
     // The reserve and the application's bytes, what the destination drive
     // is checked for, summed in 64 bits.
     ULONGLONG DestinationBytesNeeded() const;
+    BOOL IsOnWindowsDrive() const;
+    // Whether the requirement fits in the free bytes of the destination
+    // drive and of the Windows drive; the latter counts only when it is
+    // another drive.
+    BOOL SpaceSuffices(ULONGLONG ullFree, ULONGLONG ullWinFree) const;
     BOOL EnoughSpace();
 
     // The copy phase's steps and its path cursor.

@@ -127,7 +127,7 @@ BOOL CountSharedFiles(CSetupMngr& mngr)
         CInstalledFile* pFile = static_cast<CInstalledFile*>(pItem);
         if (!(pFile->m_dwFlags & FILE_SHARED))
             continue;
-        BOOL bKnown = IsKnownSharedFile(mngr.m_pPrevInstall, pFile->m_strPath);
+        BOOL bKnown = known.count(pFile->m_strPath) != 0;
         DWORD dwCount = 0;
         LONG lResult = GetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, pFile->m_strPath, dwCount);
         if (lResult == ERROR_SUCCESS) {
@@ -176,7 +176,8 @@ BOOL DescribeProduct(CSetupMngr& mngr, const CSystemKeys& keys)
 {
     CString strings[VERSION_STRING_COUNT];
     GetVersionStrings(keys.m_strMainPath, strings);
-    DWORD dwKilobytes = static_cast<DWORD>((static_cast<ULONGLONG>(mngr.m_dwBytesTotal) + 1023) / 1024);
+    ULONGLONG ullKilobytes = (mngr.m_ullBytesTotal + 1023) / 1024;
+    DWORD dwKilobytes = static_cast<DWORD>(ullKilobytes < 0xFFFFFFFF ? ullKilobytes : 0xFFFFFFFF);
     const char* pszKey = keys.m_strUninstallKey;
     return WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, "DisplayVersion", strings[VERSION_PRODUCT_VERSION])
                == ERROR_SUCCESS

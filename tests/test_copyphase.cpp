@@ -496,8 +496,8 @@ TEST_F(CopyPhase, OneDiskInstallsEveryFileWithItsBytesAndPath)
     EXPECT_EQ((std::vector<std::string>{"Uninst.exe", "Form.dfm", "Mapsmith.exe", "Empty.txt", "Tiles.dll"}),
               m_user.StatusTexts()) << "one status text per file, the bare file name";
     EXPECT_TRUE(m_user.DisksAsked().empty()) << "the first volume is taken without a question";
-    EXPECT_EQ(m_engine.m_dwAppBytes, m_engine.m_dwBytesTotal);
-    EXPECT_EQ(m_engine.m_dwBytesTotal, m_engine.m_dwBytesDone) << "every byte counts as done";
+    EXPECT_EQ(m_engine.m_dwAppBytes, m_engine.m_ullBytesTotal);
+    EXPECT_EQ(m_engine.m_ullBytesTotal, m_engine.m_ullBytesDone) << "every byte counts as done";
     EXPECT_EQ(100, LastPercent());
     // 25,000 + 23,456 + 54,321 + 7,777 bytes in blocks of at most 10,000.
     EXPECT_EQ(3u + 3u + 6u + 1u, m_user.Of(SCB_PROGRESS).size())
@@ -718,7 +718,7 @@ TEST_F(CopyPhaseVersions, NewerAndEqualTargetsAreKeptOlderOnesReplaced)
     ExpectInstalled(pBare, m_dest + "\\Bare.dll");
     ExpectInstalled(pAfter, m_dest + "\\After.bin");
     EXPECT_EQ(PathsOf({pAfter}), NewFiles()) << "kept and replaced files are not new";
-    EXPECT_EQ(m_engine.m_dwBytesTotal, m_engine.m_dwBytesDone) << "skipped data count as done";
+    EXPECT_EQ(m_engine.m_ullBytesTotal, m_engine.m_ullBytesDone) << "skipped data count as done";
     EXPECT_TRUE(m_user.Of(SCB_READONLY).empty());
     EXPECT_EQ((std::map<std::string, Bytes>{{m_dest + "\\Older.dll", FileBytes(PayloadPath("payload_ver_1_0_0_1.dll"))},
                                             {m_dest + "\\Bare.dll", FileBytes(PayloadPath("payload_noversion.dll"))}}),
