@@ -116,6 +116,15 @@ public:
     CSetupMngr* m_pPrevInstall = nullptr;
     // The bytes this run wrote into files, the uninstaller's among them.
     ULONGLONG m_ullBytesCopied = 0;
+    // The file data of the whole tree, the stream the data volumes hold:
+    // summed once as the copy begins, for every volume opened.
+    ULONGLONG m_ullDataBytes = 0;
+    // The number of the next "Fil" name the run tries. Every name the run
+    // makes takes the next number, in whatever directory, so that a name
+    // is found at the first try however many files one directory gets
+    // within one tick; the tick count at the start keeps apart the names
+    // of runs that follow each other.
+    DWORD m_dwNextFilNumber = GetTickCount();
 
 private:
     BOOL ReadSetupData();
