@@ -77,13 +77,13 @@ BOOL IsFreeName(const CString& strPath)
     return IsNotFound(CheckFileExists(strPath));
 }
 
-// The n-th "Fil" name of the directory: four hexadecimal digits from the
-// tick count on, as the system gives temporary names.
-CString FilName(const CString& strDir, DWORD dwFirst, DWORD i, const char* pszExtension)
+// The "Fil" name of the number in the directory: four hexadecimal digits,
+// as the system gives temporary names.
+CString FilName(const CString& strDir, DWORD dwNumber, const char* pszExtension)
 {
     CString strPath;
     strPath.Format("%s\\Fil%04lX%s", static_cast<const char*>(strDir),
-                   static_cast<unsigned long>((dwFirst + i) % COPY_TEMP_NAMES), pszExtension);
+                   static_cast<unsigned long>(dwNumber % COPY_TEMP_NAMES), pszExtension);
     return strPath;
 }
 
@@ -153,7 +153,7 @@ BOOL CSetupMngr::CopyFiles()
     }
     pAppDir->m_strPath = m_strDestDir;
     pSysDir->m_strPath = m_strSystemDir;
-    m_dwBytesTotal = m_dwAppBytes + m_dwSysBytes + m_dwOtherBytes;
+    m_ullBytesTotal = static_cast<ULONGLONG>(m_dwAppBytes) + m_dwSysBytes + m_dwOtherBytes;
 
     if (!m_strJournalPath.IsEmpty() && !m_journal.Create(m_strJournalPath)) {
         Log("journal %s cannot be made, error %lu", static_cast<const char*>(m_strJournalPath), GetLastError());
@@ -218,9 +218,8 @@ BOOL CSetupMngr::InstallUninstaller()
 void CSetupMngr::OpenTempFileBeside(CFile& out, const CString& strDir, const CString& strTarget, CFileGuard& temp)
 {
     BOOL bKeep = TargetExists(strTarget);
-    DWORD dwFirst = GetTickCount();
     for (DWORD i = 0; i < COPY_TEMP_NAMES; ++i) {
-        CString strPath = FilName(strDir, dwFirst, i, TEMP_EXTENSION);
+        CString strPath = FilName(strDir, m_dwNextFilNumber++, TEMP_EXTENSION);
         if (!IsFreeName(strPath) || (bKeep && !IsFreeName(KeptNameOf(strPath))))
             continue;
         if (!m_journal.Add(FileRecord(strTarget, strPath, bKeep)))
@@ -246,11 +245,10 @@ CString CSetupMngr::NewFileBeside(const CString& strPath)
     if (!m_journal.IsOpen())
         return CInstallMngr::NewFileBeside(strPath);
     CString strDir = GetDirectoryFromPath(strPath);
-    DWORD dwFirst = GetTickCount();
     for (DWORD i = 0; i < COPY_TEMP_NAMES; ++i) {
         CJournalRecord record;
         record.m_op = JOURNAL_NEW_FILE;
-        record.m_strPath = FilName(strDir, dwFirst, i, TEMP_EXTENSION);
+        record.m_strPath = FilName(strDir, m_dwNextFilNumber++, TEMP_EXTENSION);
         if (!IsFreeName(record.m_strPath))
             continue;
         if (!m_journal.Add(record))
@@ -291,14 +289,13 @@ void CSetupMngr::MoveIntoPlace(CFileGuard& temp, const CString& strTarget, BOOL 
 void CSetupMngr::KeepAside(CJournalRecord& record)
 {
     CheckMovable(record.m_strPath);
-    DWORD dwFirst = GetTickCount();
     for (DWORD i = 0; i < COPY_TEMP_NAMES; ++i) {
         if (MoveFileExA(record.m_strPath, record.m_strKept, 0))
             return;
         DWORD dwError = GetLastError();
         if (dwError != ERROR_ALREADY_EXISTS && dwError != ERROR_FILE_EXISTS)
             CFileException::ThrowOsError(static_cast<LONG>(dwError), record.m_strPath);
-        record.m_strKept = FilName(GetDirectoryFromPath(record.m_strPath), dwFirst, i, KEPT_EXTENSION);
+        record.m_strKept = FilName(GetDirectoryFromPath(record.m_strPath), m_dwNextFilNumber++, KEPT_EXTENSION);
         if (!m_journal.Replace(record))
             ThrowLastError(record.m_strPath);
     }
@@ -346,10 +343,10 @@ BOOL CSetupMngr::MakeJournaledDirectory(const CString& strDir, SECURITY_ATTRIBUT
 
 BOOL CSetupMngr::CopyTree()
 {
-    ULONGLONG ullTotal = TreeDataBytes(m_root);
+    m_ullDataBytes = TreeDataBytes(m_root);
     DWORD nDiskType = m_nDiskType;
-    BOOL bTooLarge = DataVolumeCapacity(nDiskType) == 0 ? ullTotal > COPY_MAX_VOLUME_DATA
-                                                        : DataVolumeCount(ullTotal, nDiskType) > COPY_MAX_DISKS;
+    BOOL bTooLarge = DataVolumeCapacity(nDiskType) == 0 ? m_ullDataBytes > COPY_MAX_VOLUME_DATA
+                                                        : DataVolumeCount(m_ullDataBytes, nDiskType) > COPY_MAX_DISKS;
     if (bTooLarge) {
         m_pfnCallback(SCB_ERROR, SCBE_GENERAL, 0);
         SetLastError(ERROR_ARITHMETIC_OVERFLOW);
@@ -543,7 +540,7 @@ BOOL CSetupMngr::OpenDataVolume()
     m_dataFile.Abort();
     // A volume of another length than its place in the stream asks for
     // would shift every later file's data: it counts as the wrong disk.
-    DWORD dwExpected = ExpectedVolumeData(TreeDataBytes(m_root), m_nDiskType, m_wDisk);
+    DWORD dwExpected = ExpectedVolumeData(m_ullDataBytes, m_nDiskType, m_wDisk);
     for (;;) {
         if (bAsk && !m_pfnCallback(SCB_INSERTDISK, m_wDisk, static_cast<BYTE>(m_strSourceDir[0]))) {
             SetLastError(SETUP_E_COPY);

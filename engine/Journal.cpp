@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 const char JOURNAL_NEW_SUFFIX[] = ".new";
@@ -258,10 +259,14 @@ BOOL CJournal::Rewrite(const std::vector<CJournalRecord>& records)
                               nullptr));
     if (m_file.IsEmpty())
         return FALSE;
-    CString strText;
-    for (const CJournalRecord& record : records)
-        strText += FormatRecord(record);
-    BOOL bWritten = Write(strText);
+    // Gathered in a buffer that grows by doubling: appended to one string
+    // after the other, the records would be copied over again each time.
+    std::string text;
+    for (const CJournalRecord& record : records) {
+        CString strRecord = FormatRecord(record);
+        text.append(strRecord, static_cast<size_t>(strRecord.GetLength()));
+    }
+    BOOL bWritten = Write(CString(text.data(), static_cast<int>(text.size())));
     m_file.Close();
     if (!bWritten || !MoveFileExA(strNew, m_strPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DWORD dwError = GetLastError();

@@ -6,10 +6,10 @@
 #include "SetupMngr.h"
 
 #include "framework/CHandle.h"
+#include "framework/CNameSet.h"
 #include "platform/FileUtil.h"
 
 #include <new>
-#include <set>
 
 namespace {
 // The run is marked complete, and the originals go, only once every file
@@ -26,11 +26,6 @@ void FlushWrittenFiles(const std::vector<CJournalRecord>& records)
             FlushFileBuffers(file);
     }
 }
-
-struct CNoCaseLess {
-    bool operator()(const CString& a, const CString& b) const { return a.CompareNoCase(b) < 0; }
-};
-typedef std::set<CString, CNoCaseLess> CNameSet;
 
 // The names the run wrote files under. A kept name is free when it is
 // recorded, so a target of that name can only come later: it holds a

@@ -51,10 +51,15 @@ public:
     // Drops the earlier installation found in a destination that is no
     // longer the chosen one.
     void ClearPrevInstall();
-    BOOL FreeSpaceCur(DWORD& dwFreeBytes);
+    BOOL FreeSpaceCur(ULONGLONG& ullFreeBytes);
     // The reserve and the application's bytes, what the destination drive
     // is checked for, summed in 64 bits.
     ULONGLONG DestinationBytesNeeded() const;
+    BOOL IsOnWindowsDrive() const;
+    // Whether the requirement fits in the free bytes of the destination
+    // drive and of the Windows drive; the latter counts only when it is
+    // another drive.
+    BOOL SpaceSuffices(ULONGLONG ullFree, ULONGLONG ullWinFree) const;
     BOOL EnoughSpace();
 
     // The copy phase's steps and its path cursor.
@@ -127,6 +132,15 @@ public:
     // Something of the run waits for the next restart: a kept file that
     // could not be deleted was left to it.
     BOOL m_bRestartNeeded = FALSE;
+    // The file data of the whole tree, the stream the data volumes hold:
+    // summed once as the copy begins, for every volume opened.
+    ULONGLONG m_ullDataBytes = 0;
+    // The number of the next "Fil" name the run tries. Every name the run
+    // makes takes the next number, in whatever directory, so that a name
+    // is found at the first try however many files one directory gets
+    // within one tick; the tick count at the start keeps apart the names
+    // of runs that follow each other.
+    DWORD m_dwNextFilNumber = GetTickCount();
 
 private:
     BOOL ReadSetupData();

@@ -3,13 +3,13 @@
 
 #include "platform/FileUtil.h"
 
-BOOL CSetupMngr::FreeSpaceCur(DWORD& dwFreeBytes)
+BOOL CSetupMngr::FreeSpaceCur(ULONGLONG& ullFreeBytes)
 {
     if (m_nCurDrive < 0 || m_nCurDrive >= m_drives.GetSize()) {
         SetLastError(ERROR_INVALID_DRIVE);
         return FALSE;
     }
-    return GetDriveFreeSpace(m_drives[m_nCurDrive], dwFreeBytes);
+    return GetDriveFreeSpace(m_drives[m_nCurDrive], ullFreeBytes);
 }
 
 // The required sums are taken in 64 bits: byte counts whose sum passes
@@ -19,22 +19,30 @@ ULONGLONG CSetupMngr::DestinationBytesNeeded() const
     return static_cast<ULONGLONG>(m_dwReserveBytes) + m_dwAppBytes;
 }
 
+BOOL CSetupMngr::IsOnWindowsDrive() const
+{
+    return m_drives[m_nCurDrive] == m_nWinDrive;
+}
+
+BOOL CSetupMngr::SpaceSuffices(ULONGLONG ullFree, ULONGLONG ullWinFree) const
+{
+    if (IsOnWindowsDrive())
+        return ullFree >= DestinationBytesNeeded() + m_dwSysBytes;
+    return ullFree >= DestinationBytesNeeded() && ullWinFree >= m_dwSysBytes;
+}
+
+// The Windows drive is asked only when it is another drive and the
+// destination has room.
 BOOL CSetupMngr::EnoughSpace()
 {
-    DWORD dwFree = 0;
-    if (!FreeSpaceCur(dwFree))
+    ULONGLONG ullFree = 0;
+    if (!FreeSpaceCur(ullFree))
         return FALSE;
-    ULONGLONG ullAppNeed = DestinationBytesNeeded();
-    if (m_drives[m_nCurDrive] == m_nWinDrive) {
-        if (dwFree >= ullAppNeed + m_dwSysBytes)
-            return TRUE;
-    } else if (dwFree >= ullAppNeed) {
-        DWORD dwWinFree = 0;
-        if (!GetDriveFreeSpace(m_nWinDrive, dwWinFree))
-            return FALSE;
-        if (dwWinFree >= m_dwSysBytes)
-            return TRUE;
-    }
+    ULONGLONG ullWinFree = 0;
+    if (!IsOnWindowsDrive() && ullFree >= DestinationBytesNeeded() && !GetDriveFreeSpace(m_nWinDrive, ullWinFree))
+        return FALSE;
+    if (SpaceSuffices(ullFree, ullWinFree))
+        return TRUE;
     SetLastError(SETUP_W_DISK_SPACE);
     return FALSE;
 }

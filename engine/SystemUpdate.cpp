@@ -6,6 +6,7 @@
 #include "SetupMngr.h"
 #include "SystemKeys.h"
 
+#include "framework/CNameSet.h"
 #include "platform/Registry.h"
 #include "platform/RegistryTree.h"
 #include "platform/VersionInfo.h"
@@ -72,20 +73,22 @@ LONG WriteKeyValues(CSetupMngr& mngr, const char* pszKey, const char* pszFirst, 
     return WriteString(mngr, HKEY_LOCAL_MACHINE, pszKey, pszSecond, pszSecondText);
 }
 
-// TRUE when the earlier installation already counted this shared file.
-BOOL IsKnownSharedFile(CInstallTree* pPrev, const CString& strPath)
+// The shared files the earlier installation already counted, gathered
+// once for the whole run.
+CNameSet KnownSharedFiles(CInstallTree* pPrev)
 {
+    CNameSet known;
     if (!pPrev)
-        return FALSE;
+        return known;
     CObject* pItem;
     for (int n = pPrev->GetFirstItem(pItem); n != ITEM_END; n = pPrev->GetNextItem(pItem)) {
         if (n != ITEM_FILE)
             continue;
         const CInstalledFile* pFile = static_cast<const CInstalledFile*>(pItem);
-        if ((pFile->m_dwFlags & FILE_SHARED) && pFile->m_strPath.CompareNoCase(strPath) == 0)
-            return TRUE;
+        if (pFile->m_dwFlags & FILE_SHARED)
+            known.insert(pFile->m_strPath);
     }
-    return FALSE;
+    return known;
 }
 
 // A program path as the first part of a command line. Unquoted, a path with
@@ -116,6 +119,7 @@ BOOL MakeOpenCommand(const CString& strMainPath, CString& strCommand)
 // the earlier installation in the destination already counted.
 BOOL CountSharedFiles(CSetupMngr& mngr)
 {
+    CNameSet known = KnownSharedFiles(mngr.m_pPrevInstall);
     CObject* pItem;
     for (int n = mngr.GetFirstItem(pItem); n != ITEM_END; n = mngr.GetNextItem(pItem)) {
         if (n != ITEM_FILE)
@@ -123,7 +127,7 @@ BOOL CountSharedFiles(CSetupMngr& mngr)
         CInstalledFile* pFile = static_cast<CInstalledFile*>(pItem);
         if (!(pFile->m_dwFlags & FILE_SHARED))
             continue;
-        BOOL bKnown = IsKnownSharedFile(mngr.m_pPrevInstall, pFile->m_strPath);
+        BOOL bKnown = known.count(pFile->m_strPath) != 0;
         DWORD dwCount = 0;
         LONG lResult = GetRegDword(HKEY_LOCAL_MACHINE, SYSKEY_SHARED_DLLS, pFile->m_strPath, dwCount);
         if (lResult == ERROR_SUCCESS) {
@@ -187,7 +191,8 @@ LONG WriteVersionValue(CSetupMngr& mngr, const CSystemKeys& keys, const char* ps
 // program's version resource gives them, where it lives, its size in KB.
 BOOL DescribeProduct(CSetupMngr& mngr, const CSystemKeys& keys)
 {
-    DWORD dwKilobytes = static_cast<DWORD>((static_cast<ULONGLONG>(mngr.m_dwBytesTotal) + 1023) / 1024);
+    ULONGLONG ullKilobytes = (mngr.m_ullBytesTotal + 1023) / 1024;
+    DWORD dwKilobytes = static_cast<DWORD>(ullKilobytes < 0xFFFFFFFF ? ullKilobytes : 0xFFFFFFFF);
     const char* pszKey = keys.m_strUninstallKey;
     return WriteVersionValue(mngr, keys, "DisplayVersion", VERSION_PRODUCT_VERSION) == ERROR_SUCCESS
            && WriteVersionValue(mngr, keys, "Publisher", VERSION_COMPANY_NAME) == ERROR_SUCCESS

@@ -38,7 +38,7 @@ void CInstallMngr::Reset()
     SetReadMeText(nullptr);
     m_nDepth = 0;
     memset(m_ident, 0, sizeof m_ident);
-    m_dwBytesDone = m_dwBytesTotal = 0;
+    m_ullBytesDone = m_ullBytesTotal = 0;
     m_wDisk = 0;
     m_dwDataLeft = 0;
     m_nTopIndex = 3;
@@ -150,13 +150,13 @@ int ReportProgress(DWORD dwBytes)
     CInstallMngr* pInfo = g_pCurrentInfo;
     if (!pInfo)
         return 1;
-    pInfo->m_dwBytesDone += dwBytes;
+    pInfo->m_ullBytesDone += dwBytes;
     // Far more bytes than the total give a percentage beyond the range of
-    // an int; a 64-bit value holds every one (at most 2^32 x 100).
+    // an int; a 64-bit value holds it.
     LONGLONG llPercent = 0;
-    if (pInfo->m_dwBytesTotal != 0)
-        llPercent = static_cast<LONGLONG>(static_cast<double>(pInfo->m_dwBytesDone) /
-                                          static_cast<double>(pInfo->m_dwBytesTotal) * 100.0);
+    if (pInfo->m_ullBytesTotal != 0)
+        llPercent = static_cast<LONGLONG>(static_cast<double>(pInfo->m_ullBytesDone) /
+                                          static_cast<double>(pInfo->m_ullBytesTotal) * 100.0);
     if (!pInfo->m_pfnCallback)
         return 1;
     return pInfo->m_pfnCallback(SCB_PROGRESS, static_cast<INT_PTR>(llPercent & 0xFFFF), 0);

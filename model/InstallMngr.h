@@ -65,8 +65,10 @@ public:
     CString m_strProgramFolder;
     CString m_strMainExe;
     CString m_strDocExt;
-    DWORD m_dwBytesDone = 0;
-    DWORD m_dwBytesTotal = 0;
+    // Not stored: the three counts of the install information summed, and
+    // the part of them done, in 64 bits.
+    ULONGLONG m_ullBytesDone = 0;
+    ULONGLONG m_ullBytesTotal = 0;
     CProgressFile m_dataFile;
     WORD m_wDisk = 0;
     DWORD m_dwDataLeft = 0;

@@ -63,22 +63,32 @@ bool IsValidPathChar(const char* pszPath, int i, int nLength)
 }
 }
 
-BOOL GetDriveFreeSpace(BYTE nDrive, DWORD& dwFreeBytes)
+// Systems before the extended call know only the cluster counts, whose
+// product is taken in 64 bits as well.
+BOOL GetDriveFreeSpace(BYTE nDrive, ULONGLONG& ullFreeBytes)
 {
+    typedef BOOL(WINAPI * FREESPACEEXPROC)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    CString strRoot = DriveRoot(nDrive);
+    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
+    FREESPACEEXPROC pfnFreeSpaceEx =
+        hKernel ? reinterpret_cast<FREESPACEEXPROC>(
+                      reinterpret_cast<void (*)()>(GetProcAddress(hKernel, "GetDiskFreeSpaceExA")))
+                : nullptr;
+    if (pfnFreeSpaceEx) {
+        ULARGE_INTEGER available;
+        ULARGE_INTEGER total;
+        if (!pfnFreeSpaceEx(strRoot, &available, &total, nullptr))
+            return FALSE;
+        ullFreeBytes = available.QuadPart;
+        return TRUE;
+    }
     DWORD dwSectorsPerCluster = 0;
     DWORD dwBytesPerSector = 0;
     DWORD dwFreeClusters = 0;
     DWORD dwTotalClusters = 0;
-    if (!GetDiskFreeSpaceA(DriveRoot(nDrive), &dwSectorsPerCluster, &dwBytesPerSector,
-                           &dwFreeClusters, &dwTotalClusters))
+    if (!GetDiskFreeSpaceA(strRoot, &dwSectorsPerCluster, &dwBytesPerSector, &dwFreeClusters, &dwTotalClusters))
         return FALSE;
-    // The callers hold byte counts in 32 bits: anything from 4 GB up reads
-    // as the largest count rather than as a wrapped, far too small one.
-    const ULONGLONG ullMax = 0xFFFFFFFFu;
-    ULONGLONG ullBytes = static_cast<ULONGLONG>(dwFreeClusters) * dwBytesPerSector;
-    if (ullBytes <= ullMax)
-        ullBytes *= dwSectorsPerCluster;
-    dwFreeBytes = static_cast<DWORD>(ullBytes > ullMax ? ullMax : ullBytes);
+    ullFreeBytes = static_cast<ULONGLONG>(dwFreeClusters) * dwBytesPerSector * dwSectorsPerCluster;
     return TRUE;
 }
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 // Drive numbers: 1 = A: ... 26 = Z:.
-// Free bytes of the drive; 4 GB and more read as 0xFFFFFFFF. The out value
-// is left alone when the drive cannot be asked.
-BOOL GetDriveFreeSpace(BYTE nDrive, DWORD& dwFreeBytes);
+// Free bytes of the drive that the caller may use. The out value is left
+// alone when the drive cannot be asked.
+BOOL GetDriveFreeSpace(BYTE nDrive, ULONGLONG& ullFreeBytes);
 // pTypes: a count followed by that many drive-type codes. Drives are listed
 // in ascending order, from A: with bIncludeFloppies, else from C:.
 BOOL GetDrivesOfTypes(const DWORD* pTypes, BOOL bIncludeFloppies, CByteArray& drives);

@@ -23,6 +23,7 @@
 #include <functional>
 #include <future>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -496,13 +497,46 @@ TEST_F(CopyPhase, OneDiskInstallsEveryFileWithItsBytesAndPath)
     EXPECT_EQ((std::vector<std::string>{"Uninst.exe", "Form.dfm", "Mapsmith.exe", "Empty.txt", "Tiles.dll"}),
               m_user.StatusTexts()) << "one status text per file, the bare file name";
     EXPECT_TRUE(m_user.DisksAsked().empty()) << "the first volume is taken without a question";
-    EXPECT_EQ(m_engine.m_dwAppBytes, m_engine.m_dwBytesTotal);
-    EXPECT_EQ(m_engine.m_dwBytesTotal, m_engine.m_dwBytesDone) << "every byte counts as done";
+    EXPECT_EQ(m_engine.m_dwAppBytes, m_engine.m_ullBytesTotal);
+    EXPECT_EQ(m_engine.m_ullBytesTotal, m_engine.m_ullBytesDone) << "every byte counts as done";
     EXPECT_EQ(100, LastPercent());
     // 25,000 + 23,456 + 54,321 + 7,777 bytes in blocks of at most 10,000.
     EXPECT_EQ(3u + 3u + 6u + 1u, m_user.Of(SCB_PROGRESS).size())
         << "one report per block; the empty file makes none";
     ExpectNoTempFiles();
+}
+
+// Every name the run makes takes the next number: the files replaced in
+// one directory, most of them within one tick, each find their temporary
+// and kept names at the first try, all distinct.
+TEST_F(CopyPhase, FilesReplacedInOneDirectoryTakeConsecutiveNames)
+{
+    const size_t FILE_COUNT = 300;
+    ASSERT_TRUE(CreateDirectoryA(m_dest.c_str(), nullptr));
+    for (size_t i = 0; i < FILE_COUNT; ++i) {
+        std::string name = "File" + std::to_string(i) + ".txt";
+        ASSERT_TRUE(WriteBytes(m_dest + "\\" + name, Pattern(10, static_cast<DWORD>(i))));
+        AddPattern(m_pApp, name.c_str(), 100);
+    }
+    WriteMedium(0);
+
+    ASSERT_TRUE(m_engine.CopyFiles()) << "error " << std::hex << GetLastError();
+
+    std::vector<unsigned long> numbers;
+    std::set<std::string> keptNames;
+    for (const CJournalRecord& record : m_engine.m_journal.m_records) {
+        if (record.m_op != JOURNAL_KEPT_FILE)
+            continue;
+        std::string temp = static_cast<const char*>(GetFileNameFromPath(record.m_strTemp));
+        numbers.push_back(strtoul(temp.substr(3, 4).c_str(), nullptr, 16));
+        keptNames.insert(static_cast<const char*>(record.m_strKept));
+    }
+    ASSERT_EQ(FILE_COUNT, numbers.size()) << "every target was there and is kept aside";
+    EXPECT_EQ(FILE_COUNT, keptNames.size()) << "each kept file has a name of its own";
+    size_t nSkips = 0;
+    for (size_t i = 1; i < numbers.size(); ++i)
+        nSkips += numbers[i] != (numbers[i - 1] + 1) % 0x10000;
+    EXPECT_EQ(0u, nSkips) << "names not found at the first try";
 }
 
 TEST_F(CopyPhase, SeveralDisksOfTypeZeroContinueTheStreamOnEachVolume)
@@ -718,7 +752,7 @@ TEST_F(CopyPhaseVersions, NewerAndEqualTargetsAreKeptOlderOnesReplaced)
     ExpectInstalled(pBare, m_dest + "\\Bare.dll");
     ExpectInstalled(pAfter, m_dest + "\\After.bin");
     EXPECT_EQ(PathsOf({pAfter}), NewFiles()) << "kept and replaced files are not new";
-    EXPECT_EQ(m_engine.m_dwBytesTotal, m_engine.m_dwBytesDone) << "skipped data count as done";
+    EXPECT_EQ(m_engine.m_ullBytesTotal, m_engine.m_ullBytesDone) << "skipped data count as done";
     EXPECT_TRUE(m_user.Of(SCB_READONLY).empty());
     EXPECT_EQ((std::map<std::string, Bytes>{{m_dest + "\\Older.dll", FileBytes(PayloadPath("payload_ver_1_0_0_1.dll"))},
                                             {m_dest + "\\Bare.dll", FileBytes(PayloadPath("payload_noversion.dll"))}}),

@@ -299,8 +299,8 @@ TEST(InstallMngr, ConstructionDefaults)
     EXPECT_EQ(0, memcmp(zero, info.m_ident, sizeof zero));
     EXPECT_EQ(&info.m_root, info.m_pCurNode);
     EXPECT_EQ(nullptr, info.m_pEnumNode);
-    EXPECT_EQ(0u, info.m_dwBytesDone);
-    EXPECT_EQ(0u, info.m_dwBytesTotal);
+    EXPECT_EQ(0u, info.m_ullBytesDone);
+    EXPECT_EQ(0u, info.m_ullBytesTotal);
     EXPECT_FALSE(info.m_dataFile.IsOpen());
     EXPECT_EQ(0, info.m_wDisk);
     EXPECT_EQ(0u, info.m_dwDataLeft);
@@ -323,7 +323,7 @@ TEST(InstallMngr, ResetZeroesCountsAndKeepsNamesTreeAndCallback)
     info.m_nDepth = 4;
     info.m_nTopIndex = 1;
     memset(info.m_ident, 0xAB, sizeof info.m_ident);
-    info.m_dwBytesDone = info.m_dwBytesTotal = 11;
+    info.m_ullBytesDone = info.m_ullBytesTotal = 11;
     info.m_wDisk = 2;
     info.m_dwDataLeft = 99;
     info.m_strProductName = "Tilewright";
@@ -353,8 +353,8 @@ TEST(InstallMngr, ResetZeroesCountsAndKeepsNamesTreeAndCallback)
     EXPECT_EQ(3, info.m_nTopIndex);
     const BYTE zero[16] = {};
     EXPECT_EQ(0, memcmp(zero, info.m_ident, sizeof zero));
-    EXPECT_EQ(0u, info.m_dwBytesDone);
-    EXPECT_EQ(0u, info.m_dwBytesTotal);
+    EXPECT_EQ(0u, info.m_ullBytesDone);
+    EXPECT_EQ(0u, info.m_ullBytesTotal);
     EXPECT_EQ(0, info.m_wDisk);
     EXPECT_EQ(0u, info.m_dwDataLeft);
 
@@ -473,7 +473,7 @@ protected:
 
 TEST_F(ReportProgressTest, PercentIsTruncated)
 {
-    m_info.m_dwBytesTotal = 3;
+    m_info.m_ullBytesTotal = 3;
     EXPECT_EQ(1, ReportProgress(1));
     ASSERT_EQ(1u, g_progress.size());
     EXPECT_EQ(SCB_PROGRESS, g_progress[0].nType);
@@ -481,32 +481,41 @@ TEST_F(ReportProgressTest, PercentIsTruncated)
     EXPECT_EQ(0, g_progress[0].pArg);
     ReportProgress(1);
     EXPECT_EQ(66, LastPercent()) << "2/3 is 66.7 percent, truncated, not rounded";
-    EXPECT_EQ(2u, m_info.m_dwBytesDone) << "bytes accumulate";
+    EXPECT_EQ(2u, m_info.m_ullBytesDone) << "bytes accumulate";
     ReportProgress(1);
     EXPECT_EQ(100, LastPercent());
 }
 
 TEST_F(ReportProgressTest, MoreThanTheTotalGoesPastHundred)
 {
-    m_info.m_dwBytesTotal = 200;
+    m_info.m_ullBytesTotal = 200;
     ReportProgress(500);
     EXPECT_EQ(250, LastPercent());
 }
 
+TEST_F(ReportProgressTest, ByteCountsPastFourGigabytesDoNotWrapRound)
+{
+    m_info.m_ullBytesTotal = 0x180000000ull;
+    ReportProgress(0xFFFFFFFF);
+    ReportProgress(0x40000001);
+    EXPECT_EQ(0x140000000ull, m_info.m_ullBytesDone) << "the bytes done pass 4 GB";
+    EXPECT_EQ(83, LastPercent()) << "5 GB of 6 GB";
+}
+
 TEST_F(ReportProgressTest, ZeroTotalGivesZero)
 {
-    m_info.m_dwBytesTotal = 0;
+    m_info.m_ullBytesTotal = 0;
     ReportProgress(12345);
     EXPECT_EQ(0, LastPercent());
-    EXPECT_EQ(12345u, m_info.m_dwBytesDone);
+    EXPECT_EQ(12345u, m_info.m_ullBytesDone);
 }
 
 TEST_F(ReportProgressTest, OnlyTheLowSixteenBitsArePassed)
 {
-    m_info.m_dwBytesTotal = 1;
+    m_info.m_ullBytesTotal = 1;
     ReportProgress(1000);
     EXPECT_EQ(100000 & 0xFFFF, LastPercent()) << "100000 percent keeps its low 16 bits";
-    m_info.m_dwBytesDone = 0;
+    m_info.m_ullBytesDone = 0;
     ReportProgress(0xFFFFFFFF);
     EXPECT_EQ(static_cast<INT_PTR>(429496729500ull & 0xFFFF), LastPercent())
         << "a percentage beyond the range of an int still keeps its low 16 bits";
@@ -514,7 +523,7 @@ TEST_F(ReportProgressTest, OnlyTheLowSixteenBitsArePassed)
 
 TEST_F(ReportProgressTest, PassesTheCallbacksZeroBack)
 {
-    m_info.m_dwBytesTotal = 10;
+    m_info.m_ullBytesTotal = 10;
     g_nProgressAnswer = 0;
     EXPECT_EQ(0, ReportProgress(1)) << "0 from the callback means the user cancelled";
     g_nProgressAnswer = 7;
@@ -526,11 +535,11 @@ TEST_F(ReportProgressTest, ReportsForTheObjectLastReset)
     CInstallMngr other;
     other.Reset();
     other.m_pfnCallback = ProgressCallback;
-    other.m_dwBytesTotal = 4;
-    m_info.m_dwBytesTotal = 1000;
+    other.m_ullBytesTotal = 4;
+    m_info.m_ullBytesTotal = 1000;
     ReportProgress(1);
-    EXPECT_EQ(1u, other.m_dwBytesDone);
-    EXPECT_EQ(0u, m_info.m_dwBytesDone) << "only the object last reset counts the bytes";
+    EXPECT_EQ(1u, other.m_ullBytesDone);
+    EXPECT_EQ(0u, m_info.m_ullBytesDone) << "only the object last reset counts the bytes";
     EXPECT_EQ(25, LastPercent());
 }
 

@@ -675,7 +675,7 @@ TEST_F(Uninstall, RoundTripUnattendedWithALog)
                      {"start: ", std::string("refused: Invalid argument: ") + bad.second, "end: exit code 1639, "});
     }
     {
-        CKernelHandle running(CreateMutexA(nullptr, TRUE, SETUP_INSTANCE_MUTEX));
+        CKernelHandle running(CreateMutexA(nullptr, TRUE, (std::string("Global\\") + SETUP_INSTANCE_MUTEX).c_str()));
         ASSERT_FALSE(running.IsEmpty()) << "error " << GetLastError();
         refused = UninstallSilently("/S", text);
         ReleaseMutex(running);

@@ -169,9 +169,8 @@ BOOL CFileRemover::RemoveFile(const CInstalledFile& file)
 // further record of a file already handled goes without touching it.
 BOOL CFileRemover::ReleaseShared(const CInstalledFile& file)
 {
-    if (IsReleased(file.m_strPath))
+    if (!m_releasedFiles.insert(file.m_strPath).second)
         return TRUE;
-    m_releasedFiles.Add(file.m_strPath);
     const char* pszPath = file.m_strPath;
     DWORD dwCount = 0;
     LONG lResult = GetRegDword(HKEY_LOCAL_MACHINE, KEY_SHARED_DLLS, pszPath, dwCount);
@@ -196,15 +195,6 @@ BOOL CFileRemover::ReleaseShared(const CInstalledFile& file)
         }
     }
     LogLine(CString("file left: ") + pszPath + ": its shared count", static_cast<DWORD>(lResult));
-    return FALSE;
-}
-
-// Records name files by full path; the file system ignores case.
-BOOL CFileRemover::IsReleased(const CString& strPath) const
-{
-    for (int i = 0; i < m_releasedFiles.GetSize(); ++i)
-        if (m_releasedFiles[i].CompareNoCase(strPath) == 0)
-            return TRUE;
     return FALSE;
 }
 

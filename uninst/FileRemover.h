@@ -9,6 +9,7 @@
 // What becomes of each file, directory and shared count goes to the log.
 #pragma once
 
+#include "framework/CNameSet.h"
 #include "model/InstallMngr.h"
 
 #include <functional>
@@ -36,7 +37,6 @@ private:
     BOOL RemoveFile(const CInstalledFile& file);
     // A shared library goes only with the last installation that counts it.
     BOOL ReleaseShared(const CInstalledFile& file);
-    BOOL IsReleased(const CString& strPath) const;
     static BOOL DeleteInstalled(const CInstalledFile& file);
 
     CString m_strSystemDir;
@@ -45,6 +45,6 @@ private:
     // The files whose count this run has handled: the install information
     // may list one file more than once, and each record would otherwise
     // lower its count again, down to the other products' share.
-    CStringArray m_releasedFiles;
+    CNameSet m_releasedFiles;
     BOOL m_bInDestination = TRUE;
 };

@@ -3,7 +3,6 @@
 #include "SelfDelete.h"
 #include "Uninstaller.h"
 
-#include "framework/CHandle.h"
 #include "model/TrackedAlloc.h"
 #include "platform/FileUtil.h"
 #include "ui/InstanceMutex.h"
@@ -61,20 +60,15 @@ BOOL CUninstApp::InitInstance()
     return FALSE;
 }
 
-// Neither a setup nor another uninstall runs beside this one. A mutex
-// that another user's copy holds cannot be opened at all.
+// Neither a setup nor another uninstall runs beside this one, in this
+// session or another.
 int CUninstApp::Run(const CUninstCommandLine& commandLine)
 {
-    CKernelHandle mutex(CreateMutexA(nullptr, FALSE, SETUP_INSTANCE_MUTEX));
-    DWORD dwError = GetLastError();
-    if (dwError == ERROR_ALREADY_EXISTS || (mutex.IsEmpty() && dwError == ERROR_ACCESS_DENIED)) {
+    CInstanceMutex instance;
+    if (!instance.Take()) {
         LogLine("refused: a setup or an uninstall is running");
         Refuse(MSG_RUNNING, MB_OK | MB_ICONSTOP);
         return UNINST_EXIT_ALREADY_RUNNING;
-    }
-    if (mutex.IsEmpty()) {
-        LogLine("refused: the instance mutex cannot be created", dwError);
-        return UNINST_EXIT_FAILED;
     }
     int nExitCode = Uninstall();
     // Run by a person, the removal ends with 0 whatever became of it, as

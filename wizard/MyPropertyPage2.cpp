@@ -15,16 +15,29 @@ const char MSG_SETUP_CANCELLED[] = "An error has occurred. The Setup will be can
 const char MSG_LOW_SPACE[] =
     "There is'nt likely enough free disk-space on your hard-disk.\r\nDo you want to proceed Setup ?";
 const UINT STYLE_WARN_NO_DEFAULT = MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2;
+const ULONGLONG MEGABYTE = 1048576;
+const ULONGLONG GIGABYTE = 1073741824;
+// Figures above this many tenths of a megabyte are shown in gigabytes.
+const ULONGLONG LARGEST_MEGABYTE_TENTHS = 100000;
+
+// Tenths of the unit, rounded half up; the whole units and the rest are
+// divided apart, so that no byte count can overflow.
+ULONGLONG TenthsOf(ULONGLONG ullBytes, ULONGLONG ullUnit)
+{
+    return ullBytes / ullUnit * 10 + (ullBytes % ullUnit * 10 + ullUnit / 2) / ullUnit;
+}
 }
 
-// Tenths of a megabyte, rounded half up, in 64 bits so that the largest
-// count cannot wrap.
 CString FormatSpaceFigure(ULONGLONG ullBytes)
 {
-    const ULONGLONG ullMegabyte = 1048576;
-    ULONGLONG ullTenths = (ullBytes * 10 + ullMegabyte / 2) / ullMegabyte;
+    ULONGLONG ullTenths = TenthsOf(ullBytes, MEGABYTE);
+    const char* pszUnit = "MB";
+    if (ullTenths > LARGEST_MEGABYTE_TENTHS) {
+        ullTenths = TenthsOf(ullBytes, GIGABYTE);
+        pszUnit = "GB";
+    }
     CString strFigure;
-    strFigure.Format("%u.%u MB", static_cast<unsigned>(ullTenths / 10), static_cast<unsigned>(ullTenths % 10));
+    strFigure.Format("%llu.%u %s", ullTenths / 10, static_cast<unsigned>(ullTenths % 10), pszUnit);
     return strFigure;
 }
 
@@ -95,12 +108,12 @@ BOOL CMyPropertyPage2::SelectDrive(int nIndex)
     CSetupMngr& engine = GetWizardEngine();
     int nPrevious = engine.m_nCurDrive;
     engine.SetCurDrive(nIndex);
-    while (!engine.FreeSpaceCur(m_dwFreeBytes)) {
+    while (!engine.FreeSpaceCur(m_ullFreeBytes)) {
         CString strMessage;
         strMessage.Format("Error by accessing Drive %c:", engine.DriveLetter(nIndex));
         if (AfxMessageBox(strMessage, MB_RETRYCANCEL | MB_ICONHAND) != IDRETRY) {
             engine.SetCurDrive(nPrevious);
-            if (!engine.FreeSpaceCur(m_dwFreeBytes)) {
+            if (!engine.FreeSpaceCur(m_ullFreeBytes)) {
                 AfxMessageBox(MSG_SETUP_CANCELLED, MB_OK | MB_ICONHAND);
                 return FALSE;
             }
@@ -136,7 +149,7 @@ void CMyPropertyPage2::ShowDriveFigures()
     CString strDrive;
     strDrive.Format("Drive %c:", chDrive);
     SetDlgItemTextA(m_hWnd, IDC_AVAILDRIVE, strDrive);
-    SetDlgItemTextA(m_hWnd, IDC_AVAILSPACE, FormatSpaceFigure(m_dwFreeBytes));
+    SetDlgItemTextA(m_hWnd, IDC_AVAILSPACE, FormatSpaceFigure(m_ullFreeBytes));
 }
 
 // An earlier installation found by a former check belongs to a destination

@@ -9,7 +9,7 @@
 
 class CMyPropertySheet;
 
-// "%2.1f MB" of the byte count, rounded half up.
+// "%2.1f MB" of the byte count, rounded half up; "%2.1f GB" past 10,000 MB.
 CString FormatSpaceFigure(ULONGLONG ullBytes);
 
 class CMyPropertyPage2 : public CPropertyPage {
@@ -29,7 +29,7 @@ public:
     END_MSG_MAP()
 
     CMyPropertySheet* m_pSheet = nullptr;
-    DWORD m_dwFreeBytes = 0;
+    ULONGLONG m_ullFreeBytes = 0;
     BOOL m_bConfirmed = FALSE;
     BOOL m_bLowSpaceAccepted = FALSE;
     BOOL m_bPathValid = FALSE;
