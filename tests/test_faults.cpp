@@ -537,22 +537,6 @@ TEST_F(Faults, SilentRefusalsAndFailures)
         {"silent: another setup running", "/S", 1618, [] {}, holdMutex},
         {"silent: another setup running with the same log", "/S \"/LOG=" + firstLog + "\"", 1618,
          [&] { WriteBytes(firstLog, firstLines); }, holdMutexAndLog},
-        // The items are made, in a folder of the all-users menu that was
-        // there with a link of the main item's caption; then the save fails.
-        {"silent: a failed save, a link in the common program folder", "/S", 1603,
-         [] {
-             CreateDirectoryA(INSTALL_DEST, nullptr);
-             CreateDirectoryA((std::string(INSTALL_DEST) + "\\Setup.inf").c_str(), nullptr);
-             CreateDirectoryA(CommonProgramGroupDir().c_str(), nullptr);
-             WriteBytes(CommonProgramGroupDir() + "\\Mapsmith.lnk", {'a', 'n', ' ', 'o', 'l', 'd', ' ', 'l', 'i', 'n', 'k'});
-         },
-         [] {}},
-        {"silent: a failed save, a new common program folder", "/S", 1603,
-         [] {
-             CreateDirectoryA(INSTALL_DEST, nullptr);
-             CreateDirectoryA((std::string(INSTALL_DEST) + "\\Setup.inf").c_str(), nullptr);
-         },
-         [] {}},
         // The switch the setup starts itself with to register a library
         // loads only a library named by full path, redirects the keys only
         // to a scratch key of the form the setup makes, and shows nothing
@@ -1027,30 +1011,51 @@ TEST_F(Kill, AFileHeldThroughTheRollbackIsPutBackByTheNextRun)
     ExpectCompleted("a file held through the rollback, then run again", reference);
 }
 
-// Killed once it has taken over the document extension, then started again
-// by a user who cancels on the wizard's first page: the killed run's changes
-// are undone, and the machine is as it was before it.
+// Killed once it has taken over the document extension, or once it has
+// made program items, then started again by a user who cancels on the
+// wizard's first page: the killed run's changes are undone, and the machine
+// is as it was before it. The unattended run's items are links in the
+// all-users menu: a folder it made goes, and a link that was there of the
+// main item's caption gets its bytes back.
 TEST_F(Kill, ThenTheWizardCancelled)
 {
-    ASSERT_NO_FATAL_FAILURE(PrepareMachine());
-    auto before = TakeState(INSTALL_DEST);
-    std::string log;
-    ASSERT_TRUE(RunKilled(Single() + "\\Setup.exe",
-                          [](const std::string& text) {
-                              return text.find("HKEY_CLASSES_ROOT\\.tlr, ") != std::string::npos;
-                          },
-                          log))
-        << "the run ended before it took over the extension; it logged:\n" << log;
-    CAnswers answers;
-    answers.bCancelAtWelcome = true;
-    answers.onBox = AnswerQuitWithYes;
-    CDriven run = DriveSetup(Single() + "\\Setup.exe", answers);
-    EXPECT_EQ(std::vector<std::string>({QUIT_QUESTION}), run.boxes) << "the cancel on the first page";
-    ExpectGaveUp(run);
-    EXPECT_FALSE(kit::Exists(JournalPath())) << "the journal outlived the undone run";
-    ExpectRolledBack("killed after the extension, then the wizard cancelled", before, INSTALL_DEST);
-    EXPECT_EQ("Other.Document", kit::QueryValue(HKEY_CLASSES_ROOT, ".tlr", nullptr).Text())
-        << "the extension no longer names the other class";
+    const std::string group = CommonProgramGroupDir();
+    const struct {
+        const char* pszName;
+        const char* pszPoint;
+        std::function<void()> prepare;
+    } cases[] = {
+        {"killed after the extension, then the wizard cancelled", "HKEY_CLASSES_ROOT\\.tlr, ", [] {}},
+        {"killed after a program item in a new folder, then the wizard cancelled", "program item \"",
+         [&group] { DeleteTree(group); }},
+        {"killed after a program item beside a link that was there, then the wizard cancelled", "program item \"",
+         [&group] {
+             DeleteTree(group);
+             CreateDirectoryA(group.c_str(), nullptr);
+             WriteBytes(group + "\\Mapsmith.lnk", {'a', 'n', ' ', 'o', 'l', 'd', ' ', 'l', 'i', 'n', 'k'});
+         }},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NO_FATAL_FAILURE(PrepareMachine());
+        c.prepare();
+        auto before = TakeState(INSTALL_DEST);
+        std::string log;
+        const char* pszPoint = c.pszPoint;
+        ASSERT_TRUE(RunKilled(Single() + "\\Setup.exe",
+                              [pszPoint](const std::string& text) { return text.find(pszPoint) != std::string::npos; },
+                              log))
+            << c.pszName << ": the run ended before it could be killed; it logged:\n" << log;
+        CAnswers answers;
+        answers.bCancelAtWelcome = true;
+        answers.onBox = AnswerQuitWithYes;
+        CDriven run = DriveSetup(Single() + "\\Setup.exe", answers);
+        EXPECT_EQ(std::vector<std::string>({QUIT_QUESTION}), run.boxes) << c.pszName << ": the cancel on the first page";
+        ExpectGaveUp(run);
+        EXPECT_FALSE(kit::Exists(JournalPath())) << c.pszName << ": the journal outlived the undone run";
+        ExpectRolledBack(c.pszName, before, INSTALL_DEST);
+        EXPECT_EQ("Other.Document", kit::QueryValue(HKEY_CLASSES_ROOT, ".tlr", nullptr).Text())
+            << c.pszName << ": the extension no longer names the other class";
+    }
 }
 
 // The value of a "--name=number" argument of the command line.
