@@ -35,8 +35,16 @@ BOOL CUninstApp::InitInstance()
     CUninstCommandLine commandLine;
     BOOL bValid = commandLine.Parse(__argc, __argv);
     m_bSilent = commandLine.m_bSilent;
+    // Nobody answers a box of the system's (a drive without its disk, a
+    // critical error) in a silent run: the call fails instead.
+    if (m_bSilent)
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // The check comes before the log: a second copy given the first's log
+    // must not empty it.
+    CInstanceMutex instance;
+    BOOL bFirstCopy = instance.Take();
     CSetupLog log;
-    if (!commandLine.m_strLog.IsEmpty()) {
+    if (bFirstCopy && !commandLine.m_strLog.IsEmpty()) {
         if (!log.Open(commandLine.m_strLog)) {
             CString strText;
             strText.Format(MSG_NO_LOG, static_cast<const char*>(commandLine.m_strLog));
@@ -49,7 +57,7 @@ BOOL CUninstApp::InitInstance()
     DWORD dwStart = GetTickCount();
     LogFormat("start: %s, command line: %s", static_cast<const char*>(GetModulePath()), GetCommandLineA());
     if (bValid) {
-        m_nExitCode = Run(commandLine);
+        m_nExitCode = Run(commandLine, bFirstCopy);
     } else {
         LogFormat("refused: %s", static_cast<const char*>(commandLine.m_strError));
         Refuse(commandLine.m_strError + "\r\n\r\n" + UninstUsage(), MB_OK | MB_ICONHAND);
@@ -62,10 +70,9 @@ BOOL CUninstApp::InitInstance()
 
 // Neither a setup nor another uninstall runs beside this one, in this
 // session or another.
-int CUninstApp::Run(const CUninstCommandLine& commandLine)
+int CUninstApp::Run(const CUninstCommandLine& commandLine, BOOL bFirstCopy)
 {
-    CInstanceMutex instance;
-    if (!instance.Take()) {
+    if (!bFirstCopy) {
         LogLine("refused: a setup or an uninstall is running");
         Refuse(MSG_RUNNING, MB_OK | MB_ICONSTOP);
         return UNINST_EXIT_ALREADY_RUNNING;

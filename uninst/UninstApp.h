@@ -18,7 +18,7 @@ public:
     int DoMessageBox(const char* pszText, UINT nType) override;
 
 private:
-    int Run(const CUninstCommandLine& commandLine);
+    int Run(const CUninstCommandLine& commandLine, BOOL bFirstCopy);
     int Uninstall();
     void Refuse(const char* pszText, UINT nType);
 
