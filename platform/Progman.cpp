@@ -272,10 +272,15 @@ BOOL DeleteProgmanItems(const char* pszGroup, const CStringArray& captions)
 
 CString GetProgmanGroupFolder(const char* pszGroup)
 {
+    return GetProgramsMenuFolder(CSIDL_PROGRAMS, pszGroup);
+}
+
+CString GetProgramsMenuFolder(int nCsidl, const char* pszFolder)
+{
     char szPrograms[MAX_PATH];
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, szPrograms)))
+    if (FAILED(SHGetFolderPathA(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, szPrograms)))
         return CString();
-    return CString(szPrograms) + "\\" + pszGroup;
+    return CString(szPrograms) + "\\" + pszFolder;
 }
 
 CString GetProgmanItemLink(const char* pszGroupFolder, const char* pszCaption)

@@ -89,6 +89,11 @@ BOOL DeleteProgmanItems(const char* pszGroup, const CStringArray& captions);
 // cannot be found.
 CString GetProgmanGroupFolder(const char* pszGroup);
 
+// The folder pszFolder of the Programs menu that nCsidl names: the user's
+// (CSIDL_PROGRAMS) or the one all users share (CSIDL_COMMON_PROGRAMS);
+// empty when the menu cannot be found.
+CString GetProgramsMenuFolder(int nCsidl, const char* pszFolder);
+
 // The group's link of the item captioned pszCaption.
 CString GetProgmanItemLink(const char* pszGroupFolder, const char* pszCaption);
 

@@ -77,10 +77,7 @@ HRESULT SaveLink(const char* pszLink, const char* pszCommand)
 
 CString GetCommonProgramFolder(const char* pszFolder)
 {
-    char szPrograms[MAX_PATH];
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, szPrograms)))
-        return CString();
-    return CString(szPrograms) + "\\" + pszFolder;
+    return GetProgramsMenuFolder(CSIDL_COMMON_PROGRAMS, pszFolder);
 }
 
 // The link object may report success for a file it did not write: the link
