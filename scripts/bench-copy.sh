@@ -39,20 +39,7 @@ xvfb-run -a bash -c '
   for kind in files big; do
     if [ "$kind" = files ]; then payload="File /r \"files/*\""; else payload="File \"big/Big.bin\"
   File \"files/Uninst.exe\""; fi
-    cat > "$root/nsis_$kind.nsi" << NSI
-Target amd64-unicode
-SetCompress off
-SetDatablockOptimize off
-SilentInstall silent
-RequestExecutionLevel user
-OutFile "nsis_$kind.exe"
-InstallDir "C:\\bench_copyphase\\out"
-Section
-  SetOutPath "\$INSTDIR"
-  $payload
-SectionEnd
-NSI
-    (cd "$root" && makensis -V1 "nsis_$kind.nsi") >> "$out" 2>&1 || exit 1
+    bash scripts/bench-nsis.sh "$root" "nsis_$kind" "$payload" >> "$out" 2>&1 || exit 1
   done
   if [ "$4" = run ]; then
     bash scripts/wine-run.sh "$bench" run "$3" >> "$out" 2>&1

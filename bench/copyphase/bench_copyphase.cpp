@@ -11,25 +11,24 @@
 // question.
 //
 //   bench_copyphase prepare   writes the sources and media below ROOT
-//   bench_copyphase run [n]   times n rounds (default 10), prints medians
+//   bench_copyphase run [n]   times n rounds (default 10), each running
+//                             every contender once in an order of its own,
+//                             prints medians and the medians of the rounds'
+//                             ratios, with their spread
 //   bench_copyphase clean     removes ROOT
-//   bench_copyphase trace <contender> files|big
+//   bench_copyphase trace silent|shell|reinstall|copyfile|nsis files|big
 //                             runs one workload between two marker events,
 //                             for scripts/bench-requests.sh, which counts
-//                             the Wine server requests in between
+//                             the Wine server requests in between (for
+//                             reinstall, the installation it replaces is
+//                             put in place before the first marker)
 //
 // The NSIS installers ROOT\nsis_files.exe and ROOT\nsis_big.exe are built
 // between the two steps by scripts/bench-copy.sh.
-#include "bench/timer/Timer.h"
+#include "bench/copyrun/CopyRun.h"
 
-#include "engine/SetupMngr.h"
-#include "framework/CHandle.h"
-#include "framework/CWinApp.h"
 #include "model/DataVolume.h"
 #include "tools/guidriver/GuiDriver.h"
-#include "ui/ProgressDlg.h"
-#include "ui/SetupCallback.h"
-#include "ui/SetupHost.h"
 
 #include <commctrl.h>
 
@@ -42,14 +41,10 @@
 
 namespace {
 const char BENCH_ROOT[] = "C:\\bench_copyphase";
-const int FILE_COUNT = 2000;
-const int FILES_PER_DIRECTORY = 100;
-const DWORD FILE_SIZE = 100000;
+const CFileSet FILES = {2000, 100000};
 const DWORD BIG_SIZE = 100000000;
 const DWORD UNINSTALLER_SIZE = 50000;
 const DWORD BIG_DISK_TYPE = 1;
-// A disk type without a capacity: the whole stream in one volume.
-const DWORD ONE_VOLUME_DISK_TYPE = 2;
 const int DEFAULT_ROUNDS = 10;
 const DWORD NSIS_TIMEOUT_MS = 300000;
 
@@ -58,102 +53,16 @@ std::string Root(const std::string& rel)
     return std::string(BENCH_ROOT) + "\\" + rel;
 }
 
-std::string DirName(int nDir)
-{
-    return "dir" + std::to_string(nDir);
-}
-
-std::string FileName(int nFile)
-{
-    return "file" + std::to_string(nFile) + ".bin";
-}
-
-void FillPattern(std::vector<BYTE>& bytes, DWORD& x)
-{
-    for (BYTE& b : bytes) {
-        x = x * 1103515245u + 12345u;
-        b = static_cast<BYTE>(x >> 16);
-    }
-}
-
-HANDLE OpenBenchFile(const std::string& path, DWORD dwAccess, DWORD dwCreate)
-{
-    return CreateFileA(path.c_str(), dwAccess, FILE_SHARE_READ, nullptr, dwCreate, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-bool WriteBytes(HANDLE hFile, const void* p, DWORD n)
-{
-    DWORD dw = 0;
-    return WriteFile(hFile, p, n, &dw, nullptr) && dw == n;
-}
-
-bool WriteWhole(const std::string& path, const std::vector<BYTE>& bytes)
-{
-    CFileHandle file(OpenBenchFile(path, GENERIC_WRITE, CREATE_ALWAYS));
-    return !file.IsEmpty() && WriteBytes(file, bytes.data(), static_cast<DWORD>(bytes.size()));
-}
-
-void DeleteFolder(const std::string& dir)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteFolder(path);
-            else if (!DeleteFileA(path.c_str()))
-                fprintf(stderr, "cannot delete %s\n", path.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
-
-// Bytes and files below a folder, to check each run installed everything.
-void CountFolder(const std::string& dir, ULONGLONG& ullBytes, int& nFiles)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            CountFolder(dir + "\\" + name, ullBytes, nFiles);
-        } else {
-            ullBytes += fd.nFileSizeLow;
-            ++nFiles;
-        }
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-}
-
 // ---------------------------------------------------------------------------
 // Preparing: the plain files, the one-volume medium of the same files, the
 // 100 MB file and its medium of type-1 volumes.
 
 bool PrepareFiles()
 {
-    std::vector<BYTE> bytes(FILE_SIZE);
-    DWORD x = 12345;
     CFileHandle stream(OpenBenchFile(Root("medium\\Data.dat"), GENERIC_WRITE, CREATE_ALWAYS));
     const BYTE header[DATAVOLUME_HEADER_SIZE] = {0, 0};
-    if (stream.IsEmpty() || !WriteBytes(stream, header, sizeof header))
+    if (stream.IsEmpty() || !WriteBytes(stream, header, sizeof header) || !WriteFileSet(FILES, Root("files"), stream))
         return false;
-    for (int i = 0; i < FILE_COUNT; ++i) {
-        std::string dir = Root("files\\" + DirName(i / FILES_PER_DIRECTORY));
-        if (i % FILES_PER_DIRECTORY == 0 && !CreateDirectoryA(dir.c_str(), nullptr))
-            return false;
-        FillPattern(bytes, x);
-        if (!WriteWhole(dir + "\\" + FileName(i), bytes) || !WriteBytes(stream, bytes.data(), FILE_SIZE))
-            return false;
-    }
     std::vector<BYTE> uninstaller(UNINSTALLER_SIZE, 0x90);
     return WriteWhole(Root("files\\Uninst.exe"), uninstaller) && WriteWhole(Root("medium\\_Uninst.ex_"), uninstaller) &&
            WriteWhole(Root("bigmedium\\_Uninst.ex_"), uninstaller);
@@ -201,37 +110,8 @@ int Prepare()
 }
 
 // ---------------------------------------------------------------------------
-// The user side of the phase: a progress bar that moves and a message pump
+// The big medium's volumes, swapped at the disk prompts as a user would
 
-// The message boxes get the shell's caption.
-class CBenchApp : public CWinApp {
-public:
-    BOOL InitInstance() override { return FALSE; }
-} theBenchApp;
-
-// The shell's progress dialog, shown as Setup.exe shows it while copying.
-class CBenchHost : public ISetupHost {
-public:
-    CBenchHost()
-    {
-        g_pSetupDlg = this;
-        m_dlg.Create(nullptr);
-        ShowWindow(m_dlg.m_hWnd, SW_SHOW);
-    }
-    CBenchHost(const CBenchHost&) = delete;
-    CBenchHost& operator=(const CBenchHost&) = delete;
-    ~CBenchHost()
-    {
-        m_dlg.DestroyWindow();
-        g_pSetupDlg = nullptr;
-    }
-    CProgressDlg& GetProgressDlg() override { return m_dlg; }
-    int AskReadOnly(const CString&) override { return SCBR_OVERWRITE; }
-
-    CProgressDlg m_dlg;
-};
-
-bool g_bShell = true;
 // Volume swaps at the disk prompts are the "user's" time, not the phase's.
 double g_dSwapMs = 0.0;
 // The volume of the big medium that is its Data.dat now.
@@ -266,122 +146,42 @@ int __cdecl BenchCallback(int nType, INT_PTR nArg, INT_PTR pArg)
         g_dSwapMs += swap.ElapsedMs();
         return bOk ? 1 : 0;
     }
-    return g_bShell ? SetupCallback(nType, nArg, pArg) : 1;
+    return ShellOrSilentCallback(nType, nArg, pArg);
 }
 
 // ---------------------------------------------------------------------------
 // The contenders. Each returns the milliseconds taken, or a negative value
 // when it failed.
 
-CDirNode* AddDir(CDirNode* pParent, const std::string& name)
-{
-    CDirNode* pNode = new CDirNode(pParent);
-    pNode->dir = new CInstallDir;
-    pNode->dir->SetPath(name.c_str());
-    pParent->children.AddTail(pNode);
-    return pNode;
-}
-
-void AddFile(CDirNode* pNode, const std::string& name, DWORD dwSize)
-{
-    CInstalledFile* pFile = new CInstalledFile;
-    pFile->SetPath(name.c_str());
-    pFile->m_dwSize = dwSize;
-    pNode->files.AddTail(pFile);
-}
-
-double RunCopyFileA(bool bBig);
-
-// With bReinstall the files of an earlier installation are in place first
-// (untimed): each one is replaced, kept aside during the run and deleted at
-// its end, as after a successful installation.
 // The tree of one workload, its medium and the destination.
 void SetUpEngine(CSetupMngr& engine, bool bBig)
 {
-    engine.Reset();
-    CDirNode* pApp = AddDir(&engine.m_root, "Applikation");
-    AddDir(&engine.m_root, "WinSys");
+    CDirNode* pApp = SetUpFileSet(engine, bBig ? CFileSet{0, 0} : FILES, Root(bBig ? "bigmedium" : "medium"),
+                                  Root("out"), UNINSTALLER_SIZE);
     if (bBig) {
         AddFile(pApp, "Big.bin", BIG_SIZE);
         engine.m_nDiskType = BIG_DISK_TYPE;
-        engine.m_strSourceDir = Root("bigmedium").c_str();
-        engine.m_dwAppBytes = BIG_SIZE + UNINSTALLER_SIZE;
-    } else {
-        CDirNode* pDir = nullptr;
-        for (int i = 0; i < FILE_COUNT; ++i) {
-            if (i % FILES_PER_DIRECTORY == 0)
-                pDir = AddDir(pApp, DirName(i / FILES_PER_DIRECTORY));
-            AddFile(pDir, FileName(i), FILE_SIZE);
-        }
-        engine.m_nDiskType = ONE_VOLUME_DISK_TYPE;
-        engine.m_strSourceDir = Root("medium").c_str();
-        engine.m_dwAppBytes = FILE_COUNT * FILE_SIZE + UNINSTALLER_SIZE;
+        engine.m_dwAppBytes += BIG_SIZE;
     }
     engine.m_pfnCallback = BenchCallback;
-    engine.m_strDestDir = Root("out").c_str();
-    engine.m_strSystemDir = Root("out").c_str();
 }
 
-// How a copy phase is run: bJournal keeps the journal on the disk, as a
-// real run does, or in memory only; bSaved ends it as a successful run
-// does, the install information saved, every file written flushed, the
-// kept files deleted.
-struct CopyRun {
-    bool bShell;
-    bool bReinstall;
-    bool bJournal;
-    bool bSaved;
-};
-
-unsigned CountKept(const CSetupMngr& engine)
-{
-    unsigned nKept = 0;
-    for (const CJournalRecord& record : engine.m_journal.m_records)
-        nKept += record.m_op == JOURNAL_KEPT_FILE ? 1 : 0;
-    return nKept;
-}
-
-void DeleteKeptFiles(const CSetupMngr& engine)
-{
-    for (const CJournalRecord& record : engine.m_journal.m_records)
-        if (record.m_op == JOURNAL_KEPT_FILE)
-            DeleteFileA(record.m_strKept);
-}
-
+// With how.bReinstall the caller has put an installation in place.
 double RunCopyFiles(bool bBig, const CopyRun& how)
 {
-    if (how.bReinstall && RunCopyFileA(bBig) < 0)
-        return -1.0;
     CSetupMngr engine;
     SetUpEngine(engine, bBig);
-    g_bShell = how.bShell;
     g_dSwapMs = 0.0;
-
-    if (how.bJournal) {
-        engine.m_strJournalPath = CString(BENCH_ROOT) + "\\bench-copy.jnl";
-        DeleteFileA(engine.m_strJournalPath);
-    }
-    CTimer timer;
-    BOOL bOk = engine.CopyFiles();
-    unsigned nKept = CountKept(engine);
-    if (bOk && how.bSaved)
-        bOk = engine.SaveInstallInfo();
-    else
-        DeleteKeptFiles(engine);
-    double dMs = timer.ElapsedMs() - g_dSwapMs;
-    engine.m_journal.Rewrite(std::vector<CJournalRecord>());
-    DeleteFileA(Root("out\\Setup.inf").c_str());
-    if (how.bReinstall && nKept != (bBig ? 1u : FILE_COUNT) + 1u) {
+    double dMs = 0.0;
+    unsigned nKept = 0;
+    bool bOk = TimeCopyFiles(engine, how, dMs, nKept);
+    if (bBig && !RestoreBigMedium())
+        fprintf(stderr, "cannot put the big medium back in order\n");
+    if (how.bReinstall && nKept != (bBig ? 1u : FILES.nFiles) + 1u) {
         fprintf(stderr, "the reinstall kept %u files aside\n", nKept);
         return -1.0;
     }
-    if (bBig && !RestoreBigMedium())
-        fprintf(stderr, "cannot put the big medium back in order\n");
-    if (!bOk) {
-        fprintf(stderr, "CopyFiles failed: %08lx\n", GetLastError());
-        return -1.0;
-    }
-    return dMs;
+    return bOk ? dMs - g_dSwapMs : -1.0;
 }
 
 double RunCopyFileA(bool bBig)
@@ -394,36 +194,13 @@ double RunCopyFileA(bool bBig)
         return -1.0;
     if (bBig)
         return CopyFileA(Root("big\\Big.bin").c_str(), (out + "\\Big.bin").c_str(), FALSE) ? timer.ElapsedMs() : -1.0;
-    for (int i = 0; i < FILE_COUNT; ++i) {
-        std::string rel = DirName(i / FILES_PER_DIRECTORY);
-        if (i % FILES_PER_DIRECTORY == 0 && !CreateDirectoryA((out + "\\" + rel).c_str(), nullptr))
-            return -1.0;
-        rel += "\\" + FileName(i);
-        if (!CopyFileA(Root("files\\" + rel).c_str(), (out + "\\" + rel).c_str(), FALSE))
-            return -1.0;
-    }
-    return timer.ElapsedMs();
+    return CopyFileSet(FILES, Root("files"), out) ? timer.ElapsedMs() : -1.0;
 }
 
 double RunNsis(bool bBig)
 {
     std::string exe = Root(bBig ? "nsis_big.exe" : "nsis_files.exe");
-    std::string cmd = "\"" + exe + "\" /D=" + Root("out");
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    CTimer timer;
-    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return -1.0;
-    DWORD dwWait = WaitForSingleObject(pi.hProcess, NSIS_TIMEOUT_MS);
-    double dMs = timer.ElapsedMs();
-    DWORD dwCode = 1;
-    GetExitCodeProcess(pi.hProcess, &dwCode);
-    if (dwWait != WAIT_OBJECT_0)
-        TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return dwWait == WAIT_OBJECT_0 && dwCode == 0 ? dMs : -1.0;
+    return TimeProgram(exe, "\"" + exe + "\" /D=" + Root("out"), NSIS_TIMEOUT_MS);
 }
 
 // The stream of the one-volume medium into the 2,000 files, each through a
@@ -439,14 +216,14 @@ double RunRawBlocks(DWORD dwBlock)
     DWORD dwRead = 0;
     if (stream.IsEmpty() || !ReadFile(stream, buffer.data(), DATAVOLUME_HEADER_SIZE, &dwRead, nullptr))
         return -1.0;
-    for (int i = 0; i < FILE_COUNT; ++i) {
+    for (int i = 0; i < FILES.nFiles; ++i) {
         std::string dir = out + "\\" + DirName(i / FILES_PER_DIRECTORY);
         if (i % FILES_PER_DIRECTORY == 0 && !CreateDirectoryA(dir.c_str(), nullptr))
             return -1.0;
         std::string temp = dir + "\\Fil.tmp";
         {
             CFileHandle file(OpenBenchFile(temp, GENERIC_WRITE, CREATE_ALWAYS));
-            for (DWORD dwLeft = FILE_SIZE; dwLeft > 0;) {
+            for (DWORD dwLeft = FILES.dwSize; dwLeft > 0;) {
                 DWORD dwChunk = dwLeft < dwBlock ? dwLeft : dwBlock;
                 if (!ReadFile(stream, buffer.data(), dwChunk, &dwRead, nullptr) || dwRead != dwChunk ||
                     !WriteBytes(file, buffer.data(), dwChunk))
@@ -469,13 +246,21 @@ struct Contender {
     std::vector<double> times;
 };
 
+// Over an installation: its files put in place first, untimed, by
+// CopyFileA.
+double OverInstallation(bool bBig, const CopyRun& how)
+{
+    return RunCopyFileA(bBig) < 0 ? -1.0 : RunCopyFiles(bBig, how);
+}
+
 // Each as {shell's callback, over an installation, journal on the disk, saved}.
+const CopyRun REINSTALL = {false, true, true, false};
 double CopyFilesShell(bool bBig) { return RunCopyFiles(bBig, {true, false, true, false}); }
 double CopyFilesSilent(bool bBig) { return RunCopyFiles(bBig, {false, false, true, false}); }
-double CopyFilesReinstall(bool bBig) { return RunCopyFiles(bBig, {false, true, true, false}); }
+double CopyFilesReinstall(bool bBig) { return OverInstallation(bBig, REINSTALL); }
 double CopyFilesInMemory(bool bBig) { return RunCopyFiles(bBig, {false, false, false, false}); }
 double CopyFilesSaved(bool bBig) { return RunCopyFiles(bBig, {false, false, true, true}); }
-double CopyFilesReinstallSaved(bool bBig) { return RunCopyFiles(bBig, {false, true, true, true}); }
+double CopyFilesReinstallSaved(bool bBig) { return OverInstallation(bBig, {false, true, true, true}); }
 double Raw10000(bool) { return RunRawBlocks(CProgressFile::COPY_BLOCK_SIZE); }
 double Raw1M(bool) { return RunRawBlocks(1 << 20); }
 
@@ -526,13 +311,56 @@ bool CheckOutput(const Contender& c)
     int nFiles = 0;
     CountFolder(Root("out"), ullBytes, nFiles);
     bool bRaw = c.pfnRun == Raw10000 || c.pfnRun == Raw1M;
-    ULONGLONG ullWant = (c.bBig ? BIG_SIZE : ULONGLONG(FILE_COUNT) * FILE_SIZE) + (bRaw ? 0 : UNINSTALLER_SIZE);
-    int nWant = (c.bBig ? 1 : FILE_COUNT) + (bRaw ? 0 : 1);
+    ULONGLONG ullWant = (c.bBig ? BIG_SIZE : FILES.Bytes()) + (bRaw ? 0 : UNINSTALLER_SIZE);
+    int nWant = (c.bBig ? 1 : FILES.nFiles) + (bRaw ? 0 : 1);
     if (ullBytes == ullWant && nFiles == nWant)
         return true;
     fprintf(stderr, "%s installed %d files of %llu bytes, expected %d of %llu\n", c.pszName, nFiles, ullBytes, nWant,
             ullWant);
     return false;
+}
+
+// The times of a workload's contender that runs pfnRun.
+const std::vector<double>& TimesOf(const std::vector<Contender>& contenders, bool bBig, double (*pfnRun)(bool))
+{
+    for (const Contender& c : contenders)
+        if (c.bBig == bBig && c.pfnRun == pfnRun)
+            return c.times;
+    static const std::vector<double> none;
+    return none;
+}
+
+void PrintWorkload(const std::vector<Contender>& contenders, bool bBig)
+{
+    printf("\n%s\n", bBig ? "one file of 100 MB, medium of 70 type-1 volumes"
+                          : "200 MB in 2,000 files of 100,000 bytes, one-volume medium");
+    const std::vector<double>& copyFileA = TimesOf(contenders, bBig, RunCopyFileA);
+    const std::vector<double>& nsis = TimesOf(contenders, bBig, RunNsis);
+    double dMb = (bBig ? BIG_SIZE : FILES.Bytes()) / 1e6;
+    for (const Contender& c : contenders) {
+        if (c.bBig != bBig)
+            continue;
+        CSpread time = SpreadOf(c.times);
+        printf("  %-30s %8.0f ms  (%6.0f..%6.0f)  %6.0f MB/s  %s CopyFileA  %s NSIS\n", c.pszName, time.dMedian,
+               time.dMin, time.dMax, dMb / (time.dMedian / 1000.0), RatioText(RatioSpread(c.times, copyFileA)).c_str(),
+               RatioText(RatioSpread(c.times, nsis)).c_str());
+    }
+    const std::vector<double>& fresh = TimesOf(contenders, bBig, CopyFilesSilent);
+    const std::vector<double>& reinstall = TimesOf(contenders, bBig, CopyFilesReinstall);
+    if (reinstall.empty())
+        return;
+    double dFresh = Median(fresh), dReinstall = Median(reinstall);
+    double nFiles = FILES.nFiles + 1;
+    printf("  over an installation: %s the fresh install, %.3f ms more per replaced file\n",
+           RatioText(RatioSpread(reinstall, fresh)).c_str(), (dReinstall - dFresh) / nFiles);
+    printf("  the shell's callback against the raw loop of 10,000-byte blocks: %s\n",
+           RatioText(RatioSpread(TimesOf(contenders, bBig, CopyFilesShell), TimesOf(contenders, bBig, Raw10000)))
+               .c_str());
+    printf("  the journal on the disk: %.3f ms per file; the end of a run (every file flushed, the kept ones"
+           " deleted): %.3f ms per file, %.3f ms per file over an installation\n",
+           (dFresh - Median(TimesOf(contenders, bBig, CopyFilesInMemory))) / nFiles,
+           (Median(TimesOf(contenders, bBig, CopyFilesSaved)) - dFresh) / nFiles,
+           (Median(TimesOf(contenders, bBig, CopyFilesReinstallSaved)) - dReinstall) / nFiles);
 }
 
 int Run(int nRounds)
@@ -554,10 +382,11 @@ int Run(int nRounds)
         {"CopyFileA", true, RunCopyFileA, {}},
         {"NSIS installer", true, RunNsis, {}},
     };
-    // Rounds interleave the contenders, so that drifts of the machine fall
-    // on all of them alike; the page cache is hot for all.
+    // Each round runs every contender once, in an order of its own; the
+    // page cache is hot for all.
     for (int r = 0; r < nRounds; ++r) {
-        for (Contender& c : contenders) {
+        for (size_t i : RoundOrder(contenders.size(), r)) {
+            Contender& c = contenders[i];
             DeleteFolder(Root("out"));
             double dMs = c.pfnRun(c.bBig);
             if (dMs < 0 || (r == 0 && !CheckOutput(c))) {
@@ -579,50 +408,15 @@ int Run(int nRounds)
     }
     DeleteFolder(Root("out"));
 
-    printf("copy phase: medians of %d runs (warm Wine server, hot page cache)\n", nRounds);
-    for (bool bBig : {false, true}) {
-        printf("\n%s\n", bBig ? "one file of 100 MB, medium of 70 type-1 volumes"
-                              : "200 MB in 2,000 files of 100,000 bytes, one-volume medium");
-        double dCopyFileA = 0, dNsis = 0, dFresh = 0, dReinstall = 0, dInMemory = 0, dSaved = 0, dReinstallSaved = 0;
-        for (const Contender& c : contenders)
-            if (c.bBig == bBig) {
-                if (c.pfnRun == RunCopyFileA)
-                    dCopyFileA = Median(c.times);
-                if (c.pfnRun == RunNsis)
-                    dNsis = Median(c.times);
-                if (c.pfnRun == CopyFilesSilent)
-                    dFresh = Median(c.times);
-                if (c.pfnRun == CopyFilesReinstall)
-                    dReinstall = Median(c.times);
-                if (c.pfnRun == CopyFilesInMemory)
-                    dInMemory = Median(c.times);
-                if (c.pfnRun == CopyFilesSaved)
-                    dSaved = Median(c.times);
-                if (c.pfnRun == CopyFilesReinstallSaved)
-                    dReinstallSaved = Median(c.times);
-            }
-        double dMb = (bBig ? BIG_SIZE : double(FILE_COUNT) * FILE_SIZE) / 1e6;
-        for (const Contender& c : contenders) {
-            if (c.bBig != bBig)
-                continue;
-            double dMedian = Median(c.times);
-            auto minmax = std::minmax_element(c.times.begin(), c.times.end());
-            printf("  %-30s %8.0f ms  (%6.0f..%6.0f)  %6.0f MB/s  x%.2f CopyFileA  x%.2f NSIS\n", c.pszName, dMedian,
-                   *minmax.first, *minmax.second, dMb / (dMedian / 1000.0), dMedian / dCopyFileA, dMedian / dNsis);
-        }
-        if (dReinstall > 0)
-            printf("  over an installation: x%.2f the fresh install, %.3f ms more per replaced file\n",
-                   dReinstall / dFresh, (dReinstall - dFresh) / (FILE_COUNT + 1));
-        if (dInMemory > 0)
-            printf("  the journal on the disk: %.3f ms per file; the end of a run (every file flushed, the kept ones"
-                   " deleted): %.3f ms per file, %.3f ms per file over an installation\n",
-                   (dFresh - dInMemory) / (FILE_COUNT + 1), (dSaved - dFresh) / (FILE_COUNT + 1),
-                   (dReinstallSaved - dReinstall) / (FILE_COUNT + 1));
-    }
-    auto minmax = std::minmax_element(cancels.begin(), cancels.end());
+    printf("copy phase: medians of %d rounds, each running every contender once in an order of its own (warm Wine\n"
+           "server, hot page cache); each ratio the median of the rounds' ratios, with their smallest and largest\n",
+           nRounds);
+    for (bool bBig : {false, true})
+        PrintWorkload(contenders, bBig);
+    CSpread cancel = SpreadOf(cancels);
     printf("\nCancel pressed during the copy of the 100 MB file, until the quit question is shown:\n"
            "  %.1f ms  (%.1f..%.1f)\n",
-           Median(cancels), *minmax.first, *minmax.second);
+           cancel.dMedian, cancel.dMin, cancel.dMax);
     return 0;
 }
 }
@@ -636,11 +430,16 @@ int Trace(const std::string& contender, const std::string& workload)
     bool bBig = workload == "big";
     DeleteFolder(Root("out"));
     printf("thread %04lx\n", static_cast<unsigned long>(GetCurrentThreadId()));
+    // The installation that the reinstall replaces, before the marker.
+    if (contender == "reinstall" && RunCopyFileA(bBig) < 0)
+        return 1;
     double dMs = -1.0;
     {
         CKernelHandle start(CreateEventA(nullptr, TRUE, FALSE, "bench-trace-start"));
         if (contender == "shell")
             dMs = CopyFilesShell(bBig);
+        else if (contender == "reinstall")
+            dMs = RunCopyFiles(bBig, REINSTALL);
         else if (contender == "silent")
             dMs = CopyFilesSilent(bBig);
         else if (contender == "copyfile")
