@@ -17,11 +17,9 @@ if [ "$rounds" = --requests ]; then mode=requests; rounds=1; fi
 build="$PWD/build/bench-copy"
 prefix="$PWD/build/bench-copy-prefix"
 log="$PWD/build/bench-copy.log"
-mkdir -p build
 command -v makensis > /dev/null || { echo "makensis missing (Debian package nsis)" >&2; exit 1; }
 
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake > "$log" 2>&1 || { cat "$log"; exit 1; }
-cmake --build "$build" -j2 --target winewarm bench_copyphase >> "$log" 2>&1 || { cat "$log"; exit 1; }
+bash scripts/bench-build.sh "$build" "$log" bench_copyphase
 
 # Each program's output goes to a file: Wine's helper processes would hold
 # a pipe open.

@@ -12,11 +12,9 @@ rounds="${1:-5}"
 build="$PWD/build/bench-install"
 prefix="$build/prefix"
 log="$build/build.log"
-mkdir -p "$build"
 command -v makensis > /dev/null || { echo "makensis missing (Debian package nsis)" >&2; exit 1; }
 
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake > "$log" 2>&1 || { cat "$log"; exit 1; }
-cmake --build "$build" -j2 --target winewarm bench_install >> "$log" 2>&1 || { cat "$log"; exit 1; }
+bash scripts/bench-build.sh "$build" "$log" bench_install
 
 display=()
 if [ -z "${DISPLAY:-}" ]; then display=(xvfb-run -a -s "-screen 0 1024x768x24"); fi

@@ -6,10 +6,8 @@ cd "$(dirname "$0")/.."
 build="$PWD/build/bench"
 prefix="$PWD/build/bench-prefix"
 log="$PWD/build/bench.log"
-mkdir -p build
 
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake > "$log" 2>&1 || { cat "$log"; exit 1; }
-cmake --build "$build" -j2 --target winewarm bench_archive_rw bench_mkmedium_copy >> "$log" 2>&1 || { cat "$log"; exit 1; }
+bash scripts/bench-build.sh "$build" "$log" bench_archive_rw bench_mkmedium_copy
 
 # Each program's output goes to a file: Wine's helper processes would hold
 # a pipe open.
