@@ -1,81 +1,24 @@
 // "mkmedium build" of 200 MB in 2,000 files against a plain CopyFileA of
 // the same files under the same Wine: medians of several runs and their
 // ratio, for a one-volume medium and for one of 1.44 MB volumes.
-#include "bench/timer/Timer.h"
+#include "bench/files/BenchFiles.h"
 
 #include <cstdio>
 #include <string>
 
 namespace {
-const int FILE_COUNT = 2000;
-const int FILES_PER_DIRECTORY = 100;
-const DWORD FILE_SIZE = 100000;
+const CFileSet FILES = {2000, 100000};
 const int RUNS = 5;
 const DWORD TOOL_TIMEOUT_MS = 600000;
 
 std::string g_root;
 
-bool WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD dwWritten = 0;
-    BOOL bOk = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &dwWritten, nullptr);
-    return CloseHandle(h) && bOk && dwWritten == bytes.size();
-}
-
-void DeleteFolder(const std::string& dir)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteFolder(path);
-            else if (!DeleteFileA(path.c_str()))
-                fprintf(stderr, "cannot delete %s\n", path.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    if (!RemoveDirectoryA(dir.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
-        GetLastError() != ERROR_PATH_NOT_FOUND)
-        fprintf(stderr, "cannot remove %s\n", dir.c_str());
-}
-
-std::string DirName(int nDir)
-{
-    return "dir" + std::to_string(nDir);
-}
-
-std::string FileName(int nFile)
-{
-    return "file" + std::to_string(nFile) + ".bin";
-}
-
 // The source tree: 20 folders of 100 files, each file's bytes its own.
 bool MakeSources()
 {
-    if (!CreateDirectoryA((g_root + "\\src").c_str(), nullptr))
-        return false;
-    std::vector<BYTE> bytes(FILE_SIZE);
-    DWORD x = 12345;
-    for (int i = 0; i < FILE_COUNT; ++i) {
-        std::string dir = g_root + "\\src\\" + DirName(i / FILES_PER_DIRECTORY);
-        if (i % FILES_PER_DIRECTORY == 0 && !CreateDirectoryA(dir.c_str(), nullptr))
-            return false;
-        for (BYTE& b : bytes) {
-            x = x * 1103515245u + 12345;
-            b = static_cast<BYTE>(x >> 16);
-        }
-        if (!WriteFileBytes(dir + "\\" + FileName(i), bytes))
-            return false;
-    }
-    return WriteFileBytes(g_root + "\\src\\uninst.exe", std::vector<BYTE>(50000, 0x90));
+    std::string src = g_root + "\\src";
+    return CreateDirectoryA(src.c_str(), nullptr) && WriteFileSet(FILES, src, nullptr) &&
+           WriteWhole(src + "\\uninst.exe", std::vector<BYTE>(50000, 0x90));
 }
 
 // The last folder goes below WinSys, the others below Applikation.
@@ -84,13 +27,13 @@ bool WriteManifest()
     std::string text = "[Setup]\r\nName=Bench\r\nDestDir=\\Bench\r\nProgramFolder=Bench\r\n"
                        "Ident=00000000 42454E43 00000000 00000000\r\nUninstaller=src\\uninst.exe\r\n"
                        "DiskType=2\r\n\r\n[Files]\r\n";
-    int nDirs = FILE_COUNT / FILES_PER_DIRECTORY;
-    for (int i = 0; i < FILE_COUNT; ++i) {
+    int nDirs = FILES.nFiles / FILES_PER_DIRECTORY;
+    for (int i = 0; i < FILES.nFiles; ++i) {
         int nDir = i / FILES_PER_DIRECTORY;
         std::string top = nDir == nDirs - 1 ? "WinSys\\" : "Applikation\\";
         text += top + DirName(nDir) + "\\" + FileName(i) + "=src\\" + DirName(nDir) + "\\" + FileName(i) + "\r\n";
     }
-    return WriteFileBytes(g_root + "\\medium.ini", std::vector<BYTE>(text.begin(), text.end()));
+    return WriteWhole(g_root + "\\medium.ini", std::vector<BYTE>(text.begin(), text.end()));
 }
 
 std::string ToolPath()
@@ -140,14 +83,7 @@ double TimeCopy()
 {
     std::string copy = g_root + "\\copy";
     CTimer timer;
-    bool bOk = CreateDirectoryA(copy.c_str(), nullptr) != 0;
-    for (int i = 0; bOk && i < FILE_COUNT; ++i) {
-        std::string dir = DirName(i / FILES_PER_DIRECTORY);
-        if (i % FILES_PER_DIRECTORY == 0)
-            bOk = CreateDirectoryA((copy + "\\" + dir).c_str(), nullptr) != 0;
-        std::string name = "\\" + dir + "\\" + FileName(i);
-        bOk = bOk && CopyFileA((g_root + "\\src" + name).c_str(), (copy + name).c_str(), TRUE);
-    }
+    bool bOk = CreateDirectoryA(copy.c_str(), nullptr) && CopyFileSet(FILES, g_root + "\\src", copy);
     double dMs = bOk ? timer.ElapsedMs() : -1.0;
     DeleteFolder(copy);
     return dMs;
@@ -168,7 +104,7 @@ bool Measure(const std::string& tool, int nDiskType, const char* pszLabel)
     }
     double dBuild = Median(builds);
     double dCopy = Median(copies);
-    double dMB = static_cast<double>(FILE_COUNT) * FILE_SIZE / 1e6;
+    double dMB = FILES.Bytes() / 1e6;
     printf("%s (disk type %d):\n", pszLabel, nDiskType);
     printf("  mkmedium build: median %.0f ms (%.0f MB/s), min %.0f, max %.0f\n", dBuild, dMB / dBuild * 1000.0,
            *std::min_element(builds.begin(), builds.end()), *std::max_element(builds.begin(), builds.end()));
@@ -197,8 +133,8 @@ int main()
     if (!bOk)
         fprintf(stderr, "cannot make the source files in %s\n", g_root.c_str());
     else
-        printf("%d files of %lu bytes (%.0f MB), %d runs each, hot cache\n", FILE_COUNT, FILE_SIZE,
-               static_cast<double>(FILE_COUNT) * FILE_SIZE / 1e6, RUNS);
+        printf("%d files of %lu bytes (%.0f MB), %d runs each, hot cache\n", FILES.nFiles, FILES.dwSize,
+               FILES.Bytes() / 1e6, RUNS);
     bOk = bOk && Measure(tool, 2, "one volume") && Measure(tool, 1, "1.44 MB volumes");
     DeleteFolder(g_root);
     return bOk ? 0 : 1;
