@@ -1,5 +1,6 @@
 #include "VersionInfo.h"
 
+#include "framework/CHandle.h"
 #include "platform/FileUtil.h"
 
 #include <cstdio>
@@ -98,16 +99,33 @@ BOOL CompareWithInstalled(const char* pszPath, const VS_FIXEDFILEINFO& newVersio
     return TRUE;
 }
 
+// What one exclusive open of a target tells before its version is asked.
+struct CTargetProbe {
+    BOOL bHeld = FALSE;
+    BOOL bMayHaveVersion = TRUE;
+};
+
 // The system's version-install check cannot see every open handle (Wine's
-// never reports a file in use), so an exclusive open decides as well.
-BOOL IsHeldByAnother(const char* pszPath)
+// never reports a file in use), so an exclusive open decides as well. Its
+// first bytes tell whether the file can carry version information at all:
+// only executable images do, and the system reads through compressed files
+// too. Asking the system about a plain data file costs more than every
+// other step of a replacement, and most files replaced are data.
+CTargetProbe ProbeTarget(const char* pszPath)
 {
-    HANDLE hFile = CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_SHARING_VIOLATION;
-    CloseHandle(hFile);
-    return FALSE;
+    CTargetProbe probe;
+    CFileHandle file(CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.IsEmpty()) {
+        probe.bHeld = GetLastError() == ERROR_SHARING_VIOLATION;
+        return probe;
+    }
+    char magic[2] = {};
+    DWORD dwRead = 0;
+    if (ReadFile(file, magic, sizeof magic, &dwRead, nullptr))
+        probe.bMayHaveVersion = dwRead == sizeof magic && ((magic[0] == 'M' && magic[1] == 'Z') ||
+                                                           (magic[0] == 'S' && magic[1] == 'Z'));
+    return probe;
 }
 
 BOOL IsReportedInUse(const char* pszPath, BOOL bShared, char* pszWindowsDir)
@@ -163,8 +181,9 @@ BOOL CheckInstalledVersion(const char* pszTarget, const VS_FIXEDFILEINFO& newVer
         return FALSE;
     dwResult |= VERCHECK_EXISTS;
 
+    CTargetProbe probe = ProbeTarget(pszTarget);
     BOOL bNotOlder = FALSE;
-    if (!CompareWithInstalled(pszTarget, newVersion, bNotOlder))
+    if (probe.bMayHaveVersion && !CompareWithInstalled(pszTarget, newVersion, bNotOlder))
         return FALSE;
     if (bNotOlder)
         dwResult |= VERCHECK_NOT_OLDER;
@@ -173,7 +192,7 @@ BOOL CheckInstalledVersion(const char* pszTarget, const VS_FIXEDFILEINFO& newVer
     UINT nLength = GetWindowsDirectoryA(szWindowsDir, VER_MAX_PATH);
     if (nLength == 0 || nLength >= VER_MAX_PATH)
         return FALSE;
-    if (IsReportedInUse(pszTarget, bShared, szWindowsDir) || IsHeldByAnother(pszTarget))
+    if (IsReportedInUse(pszTarget, bShared, szWindowsDir) || probe.bHeld)
         dwResult |= VERCHECK_IN_USE;
     return TRUE;
 }

@@ -204,10 +204,25 @@ TEST_F(ShellDialogs, ProgressDialogFollowsTheEngine)
 
     CString strName("Mapsmith.exe");
     EXPECT_EQ(1, SetupCallback(SCB_STATUSTEXT, reinterpret_cast<INT_PTR>(&strName), 0));
-    EXPECT_EQ("Mapsmith.exe", std::string(GetControlText(dlg.m_hWnd, IDC_STATUSTEXT)));
+    Sleep(PUMP_INTERVAL_MS + 10);
     EXPECT_EQ(1, SetupCallback(SCB_PROGRESS, 42, 0));
+    EXPECT_EQ("Mapsmith.exe", std::string(GetControlText(dlg.m_hWnd, IDC_STATUSTEXT)))
+        << "the name is shown at the next look at the queue";
     EXPECT_EQ(42, SendMessageA(hBar, PBM_GETPOS, 0, 0));
     EXPECT_TRUE(NoBoxAppears());
+
+    // Names given within one interval go on the screen as one; a box about
+    // a file comes with that file's name shown.
+    for (const char* pszName : {"a.tlr", "b.tlr", "Mapsmith.hlp"}) {
+        CString strNext(pszName);
+        EXPECT_EQ(1, SetupCallback(SCB_STATUSTEXT, reinterpret_cast<INT_PTR>(&strNext), 0));
+    }
+    CString strPath("C:\\Tilewright\\Mapsmith.hlp");
+    auto answer = AnswerBoxes({IDOK});
+    EXPECT_EQ(1, SetupCallback(SCB_ERROR, SCBE_FILEINUSE, reinterpret_cast<INT_PTR>(&strPath)));
+    EXPECT_TRUE(answer.get()[0].bFound) << "no box for the file in use";
+    EXPECT_EQ("Mapsmith.hlp", std::string(GetControlText(dlg.m_hWnd, IDC_STATUSTEXT)))
+        << "the box must not come under another file's name";
 
     dlg.DestroyWindow();
     EXPECT_TRUE(IsWindowEnabled(m_hOwner));
@@ -239,6 +254,8 @@ TEST_F(ShellDialogs, CancelThenYesQuitsWithoutUpdating)
     SetupCallback(SCB_STATUSTEXT, reinterpret_cast<INT_PTR>(&strFirst), 0);
     SendMessageA(dlg.m_hWnd, WM_CLOSE, 0, 0);
     auto answer = AnswerBoxes({IDYES});
+    // The close box's Cancel waits in the queue until the next look.
+    Sleep(PUMP_INTERVAL_MS + 10);
     EXPECT_EQ(0, SetupCallback(SCB_STATUSTEXT, reinterpret_cast<INT_PTR>(&strSecond), 0));
     answer.get();
     EXPECT_EQ("first.dat", std::string(GetControlText(dlg.m_hWnd, IDC_STATUSTEXT)))

@@ -188,6 +188,20 @@ TEST_F(VersionInfoTest, TargetWithoutVersionIsNeverNotOlder)
     EXPECT_EQ(VERCHECK_EXISTS, Check(target, VS_FIXEDFILEINFO{}));
     EXPECT_EQ(VERCHECK_EXISTS, Check(target, ProductVersion(1, 0, 0, 0), TRUE))
         << "the shared-file flag changes nothing for a file not in use";
+
+    std::string data = m_dir + "\\map.tlr";
+    {
+        CFileHandle file(CreateFileA(data.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD dwWritten = 0;
+        ASSERT_TRUE(!file.IsEmpty() && WriteFile(file, "TILE", 4, &dwWritten, nullptr)) << "cannot write " << data;
+    }
+    m_files.push_back(data);
+    EXPECT_EQ(VERCHECK_EXISTS, Check(data, VS_FIXEDFILEINFO{})) << "a data file has no version to keep it";
+    CFileHolder holder;
+    ASSERT_TRUE(holder.Start(data, false)) << "the holder program did not get the data file open";
+    EXPECT_EQ(VERCHECK_EXISTS | VERCHECK_IN_USE, Check(data, VS_FIXEDFILEINFO{}))
+        << "a data file held open is in use although its bytes cannot be looked at";
+    EXPECT_TRUE(holder.Release()) << "the holder program did not end normally";
 }
 
 TEST_F(VersionInfoTest, TargetHeldByAnotherProcessIsInUse)

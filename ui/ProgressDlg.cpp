@@ -24,12 +24,9 @@ int CProgressDlg::SetPos(int nPos)
     return LOWORD(lPrev);
 }
 
-BOOL CProgressDlg::TestCancel(BOOL bPumpNow)
+BOOL CProgressDlg::TestCancel()
 {
-    if (bPumpNow)
-        PumpMessages();
-    else
-        PumpIfDue();
+    PumpIfDue();
     BOOL bCancel = m_bCancel;
     m_bCancel = FALSE;
     return bCancel;
@@ -41,9 +38,24 @@ void CProgressDlg::PumpIfDue()
         PumpMessages();
 }
 
+void CProgressDlg::SetPendingText(const CString& strText)
+{
+    m_strPendingText = strText;
+    m_bTextPending = TRUE;
+}
+
+void CProgressDlg::ShowPendingText()
+{
+    if (!m_bTextPending)
+        return;
+    m_bTextPending = FALSE;
+    SetText(m_strPendingText);
+}
+
 void CProgressDlg::PumpMessages()
 {
     m_dwLastPump = GetTickCount();
+    ShowPendingText();
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (m_hWnd && IsDialogMessageA(m_hWnd, &msg))

@@ -1,12 +1,14 @@
 // The copy-progress dialog: the file being copied, a bar and Cancel. It pumps
 // the thread's messages while the engine copies, so the windows repaint and
-// Cancel is seen. A look at the queue is a round trip to the window server
-// (under Wine several times a block's own work), so the reports between two
-// looks are PUMP_INTERVAL_MS apart at the least; a report that asks for it
-// (a new file) always looks.
+// Cancel is seen. A look at the queue, like a new text in the status line,
+// is a round trip to the window server (under Wine several times the work
+// of a small file), so looks are PUMP_INTERVAL_MS apart at the least and
+// the name of the file being copied goes on the screen at the next look.
 #pragma once
 
 #include "ModelessDlg.h"
+
+#include "framework/CString.h"
 
 const DWORD PUMP_INTERVAL_MS = 10;
 
@@ -20,8 +22,12 @@ public:
 
     // Returns the bar's previous position.
     int SetPos(int nPos);
-    BOOL TestCancel(BOOL bPumpNow = FALSE);
+    BOOL TestCancel();
     void PumpMessages();
+    // The status line's next text, shown at the next look at the queue.
+    void SetPendingText(const CString& strText);
+    // Puts a pending text on the screen now, before a box asks about it.
+    void ShowPendingText();
 
     HWND m_ctlProgress = nullptr;
     int m_nLower = 0;
@@ -33,4 +39,6 @@ private:
     void PumpIfDue();
 
     DWORD m_dwLastPump = 0;
+    CString m_strPendingText;
+    BOOL m_bTextPending = FALSE;
 };

@@ -26,16 +26,23 @@ void ShowError(INT_PTR nCode, INT_PTR pArg)
 int ReportToProgress(int nType, INT_PTR nArg)
 {
     CProgressDlg& dlg = g_pSetupDlg->GetProgressDlg();
-    if (dlg.TestCancel(nType == SCB_STATUSTEXT)) {
+    if (dlg.TestCancel()) {
         if (AskQuitSetup(QUIT_STYLE))
             return 0;
         SetActiveWindow(dlg.m_hWnd);
     }
     if (nType == SCB_STATUSTEXT)
-        dlg.SetText(StringArg(nArg));
+        dlg.SetPendingText(StringArg(nArg));
     else
         dlg.SetPos(static_cast<int>(nArg));
     return 1;
+}
+
+// A box about a file comes with that file's name in the status line.
+void ShowStatusNow()
+{
+    if (g_pSetupDlg)
+        g_pSetupDlg->GetProgressDlg().ShowPendingText();
 }
 
 int AskForDisk(INT_PTR nArg, INT_PTR pArg)
@@ -80,14 +87,17 @@ int __cdecl SetupCallback(int nType, INT_PTR nArg, INT_PTR pArg)
 {
     switch (nType) {
     case SCB_ERROR:
+        ShowStatusNow();
         ShowError(nArg, pArg);
         return 1;
     case SCB_PROGRESS:
     case SCB_STATUSTEXT:
         return ReportToProgress(nType, nArg);
     case SCB_READONLY:
+        ShowStatusNow();
         return g_pSetupDlg->AskReadOnly(StringArg(nArg));
     case SCB_INSERTDISK:
+        ShowStatusNow();
         return AskForDisk(nArg, pArg);
     case SCB_LOG:
         return LogEngineLine(nArg);
