@@ -11,6 +11,8 @@
 # once per machine; needs root).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The session below is started with the same arguments, --i686 among them.
+args=("$@")
 arch=x86_64
 if [ "${1:-}" = --i686 ]; then
   arch=i686
@@ -22,7 +24,7 @@ if [ -z "${KILL_SESSION:-}" ]; then
   bash scripts/install-deps.sh
   if [ "$arch" = i686 ]; then bash scripts/build.sh faults-i686; else bash scripts/build.sh faults; fi
   export KILL_SESSION=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "${args[@]}"
 fi
 
 started=$(date +%s)
