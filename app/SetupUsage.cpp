@@ -30,18 +30,5 @@ const int SETUP_EXIT_CODE_COUNT = static_cast<int>(std::size(SETUP_EXIT_CODES));
 
 CString SetupUsage()
 {
-    CString strText = "Usage: Setup";
-    for (const SETUP_SWITCH& sw : SETUP_SWITCHES)
-        if (sw.pszSyntax[1] != '?')
-            strText += CString(" [") + sw.pszSyntax + "]";
-    strText += "\r\n\r\n";
-    for (const SETUP_SWITCH& sw : SETUP_SWITCHES)
-        strText += CString(sw.pszSyntax) + "\t" + sw.pszMeaning + "\r\n";
-    strText += "\r\nExit codes with /S:";
-    for (const SETUP_EXIT_CODE& exit : SETUP_EXIT_CODES) {
-        CString strLine;
-        strLine.Format("\r\n%d\t%s", exit.nCode, exit.pszMeaning);
-        strText += strLine;
-    }
-    return strText;
+    return UsageText("Setup", SETUP_SWITCHES, SETUP_SWITCH_COUNT, SETUP_EXIT_CODES, SETUP_EXIT_CODE_COUNT);
 }

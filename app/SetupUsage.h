@@ -3,7 +3,7 @@
 // that deployment tools read is checked against them.
 #pragma once
 
-#include "framework/CString.h"
+#include "ui/UsageText.h"
 
 // Exit codes of an unattended run, the values deployment tools read.
 const int SETUP_EXIT_SUCCESS = 0;
@@ -15,16 +15,6 @@ const int SETUP_EXIT_ALREADY_RUNNING = 1618;
 const int SETUP_EXIT_NO_LOG = 1622;
 const int SETUP_EXIT_BAD_COMMAND_LINE = 1639;
 const int SETUP_EXIT_RESTART_NEEDED = 3010;
-
-struct SETUP_SWITCH {
-    const char* pszSyntax;   // as typed, "/DIR=path"
-    const char* pszMeaning;
-};
-
-struct SETUP_EXIT_CODE {
-    int nCode;
-    const char* pszMeaning;
-};
 
 extern const SETUP_SWITCH SETUP_SWITCHES[];
 extern const int SETUP_SWITCH_COUNT;

@@ -1,15 +1,19 @@
 #include "UninstCommandLine.h"
 
+#include "ui/UsageText.h"
+
+#include <iterator>
+
 namespace {
 const char SWITCH_SILENT[] = "S";
 const char SWITCH_LOG[] = "LOG=";
 
-struct UNINST_EXIT_CODE {
-    int nCode;
-    const char* pszMeaning;
+const SETUP_SWITCH UNINST_SWITCHES[] = {
+    {"/S", "remove without any window or question"},
+    {"/LOG=file", "write a log of the removal"},
 };
 
-const UNINST_EXIT_CODE UNINST_EXIT_CODES[] = {
+const SETUP_EXIT_CODE UNINST_EXIT_CODES[] = {
     {UNINST_EXIT_SUCCESS, "removed"},
     {UNINST_EXIT_FAILED, "not removed completely; the log says what stays"},
     {UNINST_EXIT_ALREADY_RUNNING, "a setup or an uninstall is running"},
@@ -51,14 +55,6 @@ BOOL CUninstCommandLine::TakeSwitch(const CString& strSwitch)
 
 CString UninstUsage()
 {
-    CString strText = "Usage: Uninst [/S] [/LOG=file]\r\n\r\n"
-                      "/S\tremove without any window or question\r\n"
-                      "/LOG=file\twrite a log of the removal\r\n\r\n"
-                      "Exit codes with /S:";
-    for (const UNINST_EXIT_CODE& exit : UNINST_EXIT_CODES) {
-        CString strLine;
-        strLine.Format("\r\n%d\t%s", exit.nCode, exit.pszMeaning);
-        strText += strLine;
-    }
-    return strText;
+    return UsageText("Uninst", UNINST_SWITCHES, static_cast<int>(std::size(UNINST_SWITCHES)), UNINST_EXIT_CODES,
+                     static_cast<int>(std::size(UNINST_EXIT_CODES)));
 }
